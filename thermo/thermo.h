@@ -1,0 +1,85 @@
+// The thermodynamic engine: equation of state, density solution, saturation, enthalpy and
+// entropy, temperature from (P, h) or (P, s), specific heats.
+//
+// Reduced-variable operations take Tr = (T + 459.67)/(critTemp + 459.67), rhor =
+// critVolume/v, vr = 1/rhor, Pr = P/critPressure. Dimensional operations take and return
+// internal units: degF, psia, ft3/lbm, BTU/lbm, BTU/(lbm degF). No operation reports
+// failure; iterations run a fixed number of steps; a cubic-form state denser than its
+// co-volume answers the mark -999 (or a scaled form of it).
+#pragma once
+
+#include "fluids/fluids.h"
+
+namespace kaltra {
+
+constexpr double kRankineOffset = 459.67;            // degF to degR
+constexpr double kBtuPerPsiaFt3 = 144.0 / 778.1692623;  // P*v in psia ft3/lbm to BTU/lbm
+constexpr double kFailureMark = -999.0;
+
+// Which root the density solvers look for.
+enum PhaseHint : int { kLiquidRoot = 1, kVaporRoot = 2, kAnyRoot = 3 };
+
+// ---- Equation of state (reduced variables) ----------------------------------------------
+// MBWR form; each keeps its own cache of temperature coefficients keyed by (record, Tr).
+double mbwrPressure(const RefrigerantRecord& record, double tr, double rhor);
+double mbwrPressureSlope(const RefrigerantRecord& record, double tr, double rhor);
+double mbwrResidual(const RefrigerantRecord& record, double tr, double rhor);
+double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor);
+// Cubic form; takes the reduced volume; -999 when vr <= b.
+double cubicPressure(const RefrigerantRecord& record, double tr, double vr);
+
+// ---- Density solution and P-v-T ---------------------------------------------------------
+double liquidDensityGuess(double tr);
+double vaporZGuess(double zc, double tr);
+double mbwrDensity(const RefrigerantRecord& record, double tr, double pr, int phaseHint);
+double mbwrVolume(const RefrigerantRecord& record, double tr, double pr, int phaseHint);
+double cubicVolume(const RefrigerantRecord& record, double tr, double pr, int phaseHint);
+
+double pressureOfTV(const RefrigerantRecord& record, double t, double v);
+double zOfTV(const RefrigerantRecord& record, double t, double v);
+double zOfTP(const RefrigerantRecord& record, double t, double p);
+double volumeOfTP(const RefrigerantRecord& record, double t, double p);
+
+// ---- Saturation -------------------------------------------------------------------------
+struct SaturationState {
+    double satPressure;   // psia
+    double liquidVolume;  // ft3/lbm
+    double vaporVolume;   // ft3/lbm
+};
+struct ReducedSaturationState {
+    double pr;
+    double liquidVr;
+    double vaporVr;
+};
+
+double vaporPressureRatio(const RefrigerantRecord& record, double tr);
+double saturationTempRatio(const RefrigerantRecord& record, double pr);
+double saturationPressure(const RefrigerantRecord& record, double t);
+double saturationTemperature(const RefrigerantRecord& record, double p);
+ReducedSaturationState saturationStateReduced(const RefrigerantRecord& record, double tr);
+SaturationState saturationState(const RefrigerantRecord& record, double t);
+
+// ---- Enthalpy and entropy ---------------------------------------------------------------
+double idealHelmholtz(const RefrigerantRecord& record, double tr);
+double idealHelmholtzSlope(const RefrigerantRecord& record, double tr);
+double reducedHelmholtz(const RefrigerantRecord& record, double tr, double rhor);
+double reducedGibbs(const RefrigerantRecord& record, double tr, double rhor);
+double reducedEntropy(const RefrigerantRecord& record, double tr, double rhor);
+double reducedEnthalpy(const RefrigerantRecord& record, double tr, double rhor);
+double enthalpyTV(const RefrigerantRecord& record, double t, double v);
+double entropyTV(const RefrigerantRecord& record, double t, double v);
+double satLiquidEnthalpy(const RefrigerantRecord& record, double t);
+double satVaporEnthalpy(const RefrigerantRecord& record, double t);
+double satLiquidEntropy(const RefrigerantRecord& record, double t);
+double satVaporEntropy(const RefrigerantRecord& record, double t);
+// establishReferenceState(record) is declared in fluids/fluids.h and defined here.
+
+// ---- Inverse temperature ----------------------------------------------------------------
+double temperatureFromPH(const RefrigerantRecord& record, double p, double h);
+double temperatureFromPS(const RefrigerantRecord& record, double p, double s);
+
+// ---- Specific heats ---------------------------------------------------------------------
+double specificHeatCp(const RefrigerantRecord& record, double t, double p);
+double specificHeatCv(const RefrigerantRecord& record, double t, double p);
+
+}  // namespace kaltra

@@ -1,0 +1,37 @@
+// Transport and interfacial properties: viscosity and thermal conductivity by corresponding
+// states with water, surface tension by a per-fluid power series in 1 - T/Tc.
+// Internal units: degF, psia, ft3/lbm, lbm/ft3, lbm/(ft hr), ft2/hr, BTU/(hr ft degF), N/m.
+#pragma once
+
+#include "fluids/fluids.h"
+
+namespace kaltra {
+
+// The water state with the same reduced temperature and reduced volume as the fluid's.
+struct WaterState {
+    double tw;    // degF
+    double rhow;  // lbm/ft3
+};
+
+const TransportEntry* findTransportEntry(const RefrigerantRecord& record);
+WaterState equivalentWaterState(const RefrigerantRecord& record, double t, double v);
+
+double waterViscosity(double tw, double rhow);
+double viscosityTP(const RefrigerantRecord& record, double t, double p);            // or -999
+double kinematicViscosityTP(const RefrigerantRecord& record, double t, double p);
+
+double waterConductivity(double tw, double rhow);
+double conductivityTP(const RefrigerantRecord& record, double t, double p);         // or -999
+
+// Surface-tension correlation row: sigma = sum coeff_k * tau^exp_k, a term with exponent 0
+// absent; tau = 1 - T/Tc in absolute temperatures.
+struct SurfaceTensionEntry {
+    double coeff1, exp1, coeff2, exp2, coeff3, exp3;
+    const char* name;
+};
+constexpr int kSurfaceTensionRows = 39;
+extern const SurfaceTensionEntry kSurfaceTensionTable[kSurfaceTensionRows + 1];
+
+double surfaceTension(const RefrigerantRecord& record, double t);  // N/m, 0 at and above Tc
+
+}  // namespace kaltra

@@ -1,0 +1,112 @@
+// Dynamic and kinematic viscosity by corresponding states with water: the fluid's state is
+// mapped onto the water state of the same reduced temperature and reduced volume, water's
+// viscosity there comes from the IAPS 1975 equation, and the answer is scaled by the fluid's
+// viscosity factor relative to water's own.
+#include <cmath>
+
+#include "thermo/thermo.h"
+#include "transport/transport.h"
+
+namespace kaltra {
+namespace {
+
+// Water's critical temperature (degR) and critical specific volume (ft3/lbm) as the
+// corresponding-states mapping uses them.
+constexpr double kWaterCritTempR = 1165.11;
+constexpr double kWaterCritVolume = 0.050533;
+
+// IAPS 1975 viscosity of water substance: reference temperature and density.
+constexpr double kViscosityRefTempK = 647.27;
+constexpr double kViscosityRefDensity = 317.763;  // kg/m3
+constexpr double kRankinePerKelvin = 1.8;
+constexpr double kKgM3PerLbmFt3 = 16.018;
+
+// Dilute-gas denominator: mu0 = 1e-6 sqrt(T*) / (h0 + h1/T* + h2/T*^2 + h3/T*^3).
+constexpr double kDiluteGasScale = 1e-6;
+constexpr double kH0 = 0.0181583;
+constexpr double kH1 = 0.0177624;
+constexpr double kH2 = 0.0105287;
+constexpr double kH3 = -0.0036744;
+
+// Residual coefficients b[i][j]: i the power of (1/T* - 1), j the power of (rho* - 1).
+constexpr int kViscosityTempTerms = 6;
+constexpr int kViscosityDensityTerms = 5;
+constexpr double kB[kViscosityTempTerms][kViscosityDensityTerms] = {
+    {0.501938, 0.235622, -0.274637, 0.145831, -0.0270448},
+    {0.162888, 0.789393, -0.743539, 0.263129, -0.0253093},
+    {-0.130356, 0.673665, -0.959456, 0.347247, -0.0267758},
+    {0.907919, 1.207552, -0.687343, 0.213486, -0.0822904},
+    {-0.551119, 0.0670665, -0.497089, 0.100754, 0.0602253},
+    {0.146543, -0.084337, 0.195286, -0.032932, -0.0202595},
+};
+
+// Pa s to lbm/(ft hr): lbm per kg, m per ft, s per hr.
+constexpr double kLbmPerKg = 2.204622622;
+constexpr double kMetrePerFoot = 0.3048;
+constexpr double kSecondsPerHour = 3600.0;
+
+}  // namespace
+
+const TransportEntry* findTransportEntry(const RefrigerantRecord& record) {
+    if (record.name == nullptr) return nullptr;
+    for (const TransportEntry* row = kTransportTable; row->name != nullptr; ++row) {
+        if (sameText(row->name, record.name)) return row;
+    }
+    return nullptr;
+}
+
+WaterState equivalentWaterState(const RefrigerantRecord& record, double t, double v) {
+    const double* c = constantsOf(record);
+    // Same reduced temperature: Tw = Tr * Tc,water
+    const double tr = (t + kRankineOffset) / (c[slot::critTemp] + kRankineOffset);
+    const double tw = tr * kWaterCritTempR - kRankineOffset;
+    // Same reduced volume: rho_w = 1 / (vr * vc,water)
+    const double vr = v / c[slot::critVolume];
+    const double rhow = 1.0 / (vr * kWaterCritVolume);
+    return {tw, rhow};
+}
+
+double waterViscosity(double tw, double rhow) {
+    const double tstar = (tw + kRankineOffset) / kRankinePerKelvin / kViscosityRefTempK;
+    const double rhostar = rhow * kKgM3PerLbmFt3 / kViscosityRefDensity;
+
+    // Dilute gas: mu0 = 1e-6 sqrt(T*) / sum h_k / T*^k, the sum nested in 1/T* (deliberate order)
+    const double inv = 1.0 / tstar;
+    const double denominator = kH0 + inv * (kH1 + inv * (kH2 + inv * kH3));
+    const double mu0 = kDiluteGasScale * std::sqrt(tstar) / denominator;
+
+    // Residual sum: sum over i, then j, of b_ij (1/T* - 1)^i (rho* - 1)^j, in that order
+    const double x = inv - 1.0;
+    const double y = rhostar - 1.0;
+    double sum = 0.0;
+    double xi = 1.0;
+    for (int i = 0; i < kViscosityTempTerms; ++i) {
+        double yj = 1.0;
+        for (int j = 0; j < kViscosityDensityTerms; ++j) {
+            sum += kB[i][j] * xi * yj;
+            yj *= y;
+        }
+        xi *= x;
+    }
+
+    // mu = mu0 exp(rho* sum), Pa s, answered in lbm/(ft hr)
+    const double mu = mu0 * std::exp(rhostar * sum);
+    return mu * kLbmPerKg * kMetrePerFoot * kSecondsPerHour;
+}
+
+double viscosityTP(const RefrigerantRecord& record, double t, double p) {
+    const TransportEntry* row = findTransportEntry(record);
+    if (row == nullptr) return kFailureMark;
+    const double v = volumeOfTP(record, t, p);
+    const WaterState water = equivalentWaterState(record, t, v);
+    // Water's viscosity at the mapped state, scaled by the fluid's factor over water's
+    return waterViscosity(water.tw, water.rhow) * row->viscosityScale /
+           kTransportTable[kWaterTransportRow].viscosityScale;
+}
+
+double kinematicViscosityTP(const RefrigerantRecord& record, double t, double p) {
+    // nu = mu v, the volume solved again at the same state
+    return viscosityTP(record, t, p) * volumeOfTP(record, t, p);
+}
+
+}  // namespace kaltra
