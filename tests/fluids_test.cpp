@@ -1,0 +1,246 @@
+// Catalogue transcription, lookup, unit conversions and labels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "fluids/fluids.h"
+
+namespace kaltra {
+namespace {
+
+// ---- Catalogue transcription -----------------------------------------------------------
+
+// Both identities hold for every entry as published, so a failure is a typing error.
+TEST(Catalogue, CriticalCompressibilityAndGasConstantAreConsistent) {
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        const double* k = constantsOf(r);
+        const double zc = k[slot::critPressure] * k[slot::critVolume] * 144.0 /
+                          (778.1692623 * k[slot::gasConstant] * (k[slot::critTemp] + 459.67));
+        EXPECT_NEAR(zc / k[slot::critZ], 1.0, 1e-12) << r.name;
+        EXPECT_NEAR(k[slot::gasConstant] * k[slot::molarMass] / 1.985878, 1.0, 1e-6) << r.name;
+    }
+}
+
+TEST(Catalogue, RangesAreOrdered) {
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        const double* k = constantsOf(r);
+        EXPECT_LT(k[slot::minTemp], k[slot::critTemp]) << r.name;
+        EXPECT_LT(k[slot::critTemp], r.maxTemp) << r.name;
+        EXPECT_LT(k[slot::critPressure], r.maxPressure) << r.name;
+        if (!isCubicForm(r)) {
+            EXPECT_GT(k[slot::minPressure], 0.0) << r.name;
+            EXPECT_LT(k[slot::minPressure], k[slot::critPressure]) << r.name;
+            EXPECT_LT(k[slot::minLiquidVolume], k[slot::critVolume]) << r.name;
+        }
+    }
+    EXPECT_EQ(kCatalogue[kCatalogueSize].name, nullptr);
+}
+
+TEST(Catalogue, FormsAndCoefficientSets) {
+    const char* cubic[] = {"R13b1", "R40", "R500", "R502", "R503", "R504", "R505", "R506"};
+    int cubicCount = 0;
+    for (int index = 1; index <= kCatalogueSize; ++index) cubicCount += isCubicForm(*recordAt(index));
+    EXPECT_EQ(cubicCount, 8);
+    for (const char* name : cubic) EXPECT_TRUE(isCubicForm(*recordAt(refrigerantIndex(name)))) << name;
+
+    const char* complete[] = {"R11", "R22", "R134a", "R717", "R13b1"};
+    int completeCount = 0;
+    for (int index = 1; index <= kCatalogueSize; ++index) completeCount += hasCoefficientSets(*recordAt(index));
+    EXPECT_EQ(completeCount, 5);
+    for (const char* name : complete) EXPECT_TRUE(hasCoefficientSets(*recordAt(refrigerantIndex(name)))) << name;
+}
+
+// Spot checks of one value of every coefficient set against the published tables.
+TEST(Catalogue, CoefficientSetsSitInTheirSlots) {
+    struct Case { const char* name; int slot; double value; };
+    const Case cases[] = {
+        {"R11", slot::mbwrIdealGasCoeffs, -1.8281418505518678},
+        {"R11", slot::mbwrCoeffs + 28, -0.00032299070592930096},
+        {"R11", slot::mbwrVaporPressureCoeffs + 3, 0.3510156912541676},
+        {"R22", slot::mbwrCoeffs + 19, 1.537393342748139},
+        {"R134a", slot::mbwrCoeffs + 8, 60.6889567761529},
+        {"R717", slot::mbwrIdealGasCoeffs + 6, -0.05153621618098934},
+        {"R13b1", slot::cubicParams + 1, 0.319},
+        {"R13b1", slot::cubicIdealGasCoeffs + 4, 0.292836894888956},
+        {"R13b1", slot::cubicVaporPressureCoeffs, -6.3781317675666},
+    };
+    for (const Case& c : cases) {
+        const RefrigerantRecord& r = *recordAt(refrigerantIndex(c.name));
+        EXPECT_EQ(constantsOf(r)[c.slot], c.value) << c.name << " slot " << c.slot;
+    }
+    EXPECT_EQ(vaporPressureCoeffs(*recordAt(refrigerantIndex("R13b1")))[3], -8.08677519092372);
+    EXPECT_EQ(vaporPressureCoeffs(*recordAt(refrigerantIndex("R22")))[0], -6.833012128577195);
+}
+
+TEST(Catalogue, TransportTableFollowsTheCatalogueWithoutR31) {
+    int row = 0;
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        if (std::string(r.name) == "R31") continue;
+        ASSERT_NE(kTransportTable[row].name, nullptr);
+        EXPECT_STREQ(kTransportTable[row].name, r.name);
+        ++row;
+    }
+    EXPECT_EQ(row, kTransportRows);
+    EXPECT_EQ(kTransportTable[kTransportRows].name, nullptr);
+    EXPECT_STREQ(kTransportTable[kWaterTransportRow].name, "R718");
+    EXPECT_EQ(kTransportTable[kWaterTransportRow].viscosityScale, 0.0418);
+    EXPECT_EQ(kTransportTable[kWaterTransportRow].conductivityScale, 0.2404);
+}
+
+// ---- Lookup -----------------------------------------------------------------------------
+
+TEST(Lookup, ByNameFormulaOrLongNameInAnyCase) {
+    struct Case { const char* text; int index; };
+    const Case cases[] = {
+        {"R11", 1}, {"r11", 1}, {"ccl3f", 1}, {"TRICHLOROMONOFUOROMETHANE", 1},
+        {"R22", 7}, {"r22", 7}, {"CHClF2", 7}, {"chlorodifluoromethane", 7},
+        {"C4H10", 26}, {"R600a", 27}, {"Isobutane", 27}, {"Air", 34}, {"air", 34},
+        {"R12/R152a", 20}, {"Azeotrope R-12/R-152a", 20}, {"R1270", 39}, {"CH3CCIF2", 16},
+        {"TetraFlouroEthane", 15},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(refrigerantIndex(c.text), c.index) << c.text;
+        const RefrigerantRecord* r = findRefrigerant(c.text);
+        ASSERT_NE(r, nullptr) << c.text;
+        EXPECT_EQ(r, recordAt(c.index)) << c.text;
+    }
+}
+
+TEST(Lookup, NearMissesFindNothing) {
+    const std::string longName(256, 'R');
+    const std::string overlong = std::string("R11") + std::string(300, '\0');  // text stops at R11
+    const char* texts[] = {"", " R11", "R11 ", "R-11", "R 11", "Trichloromonofluoromethane",
+                           "TetraFluoroEthane", "CH3CClF2", "R1", "R134", "\xBA", longName.c_str()};
+    for (const char* text : texts) {
+        EXPECT_EQ(refrigerantIndex(text), -1) << '"' << text << '"';
+        EXPECT_EQ(findRefrigerant(text), nullptr) << '"' << text << '"';
+    }
+    EXPECT_EQ(refrigerantIndex(nullptr), -1);
+    EXPECT_EQ(findRefrigerant(nullptr), nullptr);
+    EXPECT_EQ(refrigerantIndex(overlong.c_str()), 1);
+}
+
+TEST(Lookup, NamesOfMaximumLengthAreComparedWhole) {
+    std::string text(255, 'a');
+    EXPECT_TRUE(sameText(text.c_str(), text.c_str()));
+    std::string longer(10000, 'a');
+    EXPECT_FALSE(sameText(longer.c_str(), longer.c_str()));
+    EXPECT_FALSE(sameText(nullptr, "R11"));
+}
+
+TEST(Lookup, RecordAtBounds) {
+    EXPECT_EQ(recordAt(0), nullptr);
+    EXPECT_EQ(recordAt(40), nullptr);
+    EXPECT_EQ(recordAt(-1), nullptr);
+    const RefrigerantRecord* last = recordAt(39);
+    ASSERT_NE(last, nullptr);
+    EXPECT_STREQ(last->name, "R1270");
+    EXPECT_STREQ(last->formula, "CH3CH=CH2");
+    EXPECT_STREQ(last->longName, "Propylene");
+    EXPECT_STREQ(recordAt(1)->name, "R11");
+}
+
+// ---- Unit conversions -------------------------------------------------------------------
+
+TEST(Units, TemperatureInEveryCode) {
+    struct Case { int units; double display; double fahrenheit; };
+    const Case cases[] = {
+        {0, 77.0, 77.0}, {1, 0.0, 32.0}, {1, 100.0, 212.0}, {2, 32.0 + 459.67, 32.0},
+        {3, 0.0, -459.67}, {3, 300.0, 80.33}, {4, 25.0, 77.0}, {5, -40.0, -40.0},
+        {6, 25.0, 77.0}, {7, 25.0, 77.0}, {8, 77.0, 77.0}, {12, 25.0, 77.0}, {-1, 25.0, 77.0},
+        {9, 0.0, 32.0}, {10, 32.0 + 459.67, 32.0}, {11, 0.0, -459.67},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(temperatureIn(c.units, c.display), c.fahrenheit, 1e-12) << "code " << c.units;
+        EXPECT_NEAR(temperatureOut(c.units, c.fahrenheit), c.display, 1e-12) << "code " << c.units;
+    }
+    // The arithmetic order of kelvin: x * 1.8 - 459.67, and (x + 459.67) / 1.8 back.
+    EXPECT_EQ(temperatureIn(3, 0.0), -459.67);
+    EXPECT_EQ(temperatureOut(3, 77.0), (77.0 + 459.67) / 1.8);
+    EXPECT_EQ(temperatureOut(1, 77.0), (77.0 - 32.0) / 1.8);
+}
+
+// One display unit of each quantity in internal units, per code 0..7.
+struct FactorRow { const char* quantity; double in[8]; };
+
+TEST(Units, PressureVolumeEnthalpyEntropyFactors) {
+    const FactorRow rows[] = {
+        {"pressure", {1, 14.50377377, 1, 145.0377377, 0.1450377377, 14.50377377, 14.22334331, 0.01422334331}},
+        {"volume", {1, 16.01846353, 1, 16.01846353, 16.01846353, 16.01846353, 16.01846353, 0.01601846353}},
+        {"enthalpy", {1, 1 / 2.326, 1, 1 / 2.326, 1 / 2.326, 1, 1, 1}},
+        {"entropy", {1, 1 / 4.1868, 1, 1 / 4.1868, 1 / 4.1868, 1, 1, 1}},
+    };
+    double (*in[])(int, double) = {pressureIn, volumeIn, enthalpyIn, entropyIn};
+    double (*out[])(int, double) = {pressureOut, volumeOut, enthalpyOut, entropyOut};
+    for (int q = 0; q < 4; ++q) {
+        for (int code = -8; code < 16; ++code) {
+            const double factor = rows[q].in[code & 7];
+            EXPECT_NEAR(in[q](code, 1.0), factor, 1e-15 * factor) << rows[q].quantity << " code " << code;
+            EXPECT_NEAR(out[q](code, factor), 1.0, 1e-15) << rows[q].quantity << " code " << code;
+            EXPECT_EQ(in[q](code, 7.5), in[q](code & 7, 7.5)) << rows[q].quantity << " code " << code;
+        }
+    }
+    // 100 BTU/lbm answers 100 in the kcal and cal systems and 232.6 in the kJ systems.
+    for (int code : {5, 6, 7}) EXPECT_EQ(enthalpyOut(code, 100.0), 100.0);
+    for (int code : {1, 3, 4}) EXPECT_EQ(enthalpyOut(code, 100.0), 100.0 * 2.326);
+}
+
+TEST(Units, TransportFactors) {
+    struct Case { const char* quantity; double (*out)(int, double); double perInternal[8]; };
+    const Case cases[] = {
+        {"dynamic viscosity", viscosityOut,
+         {1, 0.4133789, 1 / 3600.0, 0.0004133789, 0.4133789, 0.4133789, 0.0004133789, 0.004133789}},
+        {"kinematic viscosity", kinematicViscosityOut,
+         {1, 25.8064, 1 / 3600.0, 1 / 38750.078, 25.8064, 25.8064, 1 / 3.8750078, 1 / 3.8750078}},
+        {"conductivity", conductivityOut,
+         {1, 1.729577206, 1 / 3600.0, 1.729577206, 1.729577206, 1.729577206, 1.488163944, 0.004133788732}},
+        {"surface tension", surfaceTensionOut,
+         {1 / 175.126837 / 12, 1000, 1 / 175.126837, 1, 1000, 1000, 1000, 1000}},
+    };
+    for (const Case& c : cases)
+        for (int code = -8; code < 16; ++code)
+            EXPECT_NEAR(c.out(code, 1.0), c.perInternal[code & 7], 1e-15 * c.perInternal[code & 7])
+                << c.quantity << " code " << code;
+    // 0.02 N/m: 20 dyne/cm, 0.02 N/m, 0.02/175.126837 lbf/in and that divided by 12.
+    EXPECT_EQ(surfaceTensionOut(1, 0.02), 20.0);
+    EXPECT_EQ(surfaceTensionOut(3, 0.02), 0.02);
+    EXPECT_EQ(surfaceTensionOut(2, 0.02), 0.02 / 175.126837);
+    EXPECT_EQ(surfaceTensionOut(0, 0.02), 0.02 / 175.126837 / 12);
+    EXPECT_EQ(kinematicViscosityOut(2, 7.2), 7.2 / 3600);
+}
+
+// ---- Labels ---------------------------------------------------------------------------
+
+TEST(Units, LabelTable) {
+    struct Case { int units; int index; const char* label; };
+    const Case cases[] = {
+        {0, 0, "psia"}, {1, 0, "bar"}, {3, 0, "MPa"}, {4, 0, "kPa"}, {6, 0, "kg/cm\xB2"}, {7, 0, "g/cm\xB2"},
+        {0, 1, "\xBA" "F"}, {2, 1, "\xBA" "R"}, {3, 1, "\xBA" "K"}, {7, 1, "\xBA" "C"},
+        {0, 2, "ft\xB3/lbm"}, {1, 2, "m\xB3/kg"}, {7, 2, "cm\xB3/g"},
+        {1, 3, "kJ/kg"}, {5, 3, "kcal/kg"}, {7, 3, "cal/g"},
+        {0, 4, "BTU/lbm/\xBA" "F"}, {5, 4, "kcal/kg\xBA" "C"}, {7, 5, "cal/g\xBA" "C"},
+        {2, 6, "lbm/ft-sec"}, {3, 6, "Pa-s"}, {6, 6, "kg/m/s"}, {7, 6, "g/cm/s"},
+        {0, 7, "ft\xB2/hr"}, {1, 7, "cs"}, {3, 7, "m\xB2/s"}, {6, 7, "cm\xB2/s"},
+        {2, 8, "BTU/sec/ft/\xBA" "F"}, {6, 8, "kcal/m/hr/\xBA" "C"}, {7, 8, "cal/cm/s/\xBA" "C"},
+        {0, 9, "lbf/ft"}, {2, 9, "lbf/in"}, {4, 9, "mN/m"}, {7, 9, "dyne/cm"},
+        {0, 10, "English"}, {2, 10, "English Abs."}, {6, 10, "MetricFormal"}, {7, 10, "cgs"},
+        {8, 0, "pressure"}, {8, 1, "temperature"}, {8, 2, "spec. vol."}, {8, 5, "spec. heat"},
+        {8, 6, "dyn. visc."}, {8, 7, "kin. visc."}, {8, 8, "thml. cond."}, {8, 9, "surface ten."},
+        {8, 10, "name"}, {-1, 0, "pressure"}, {-1, 9, "surface ten."}, {0, 11, "English"},
+        {9, -1, "name"}, {1, -5, "SI Common"}, {32767, 32767, "name"},
+    };
+    for (const Case& c : cases) EXPECT_STREQ(unitLabel(c.units, c.index), c.label) << c.units << "," << c.index;
+    // Rows 4 and 5 agree in every unit system; labels never carry a format directive.
+    for (int units = 0; units < 8; ++units) {
+        EXPECT_STREQ(unitLabel(units, 4), unitLabel(units, 5));
+        for (int index = 0; index < kLabelRows; ++index)
+            EXPECT_EQ(std::string(unitLabel(units, index)).find('%'), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace kaltra
