@@ -65,6 +65,14 @@ const SurfaceTensionEntry* findSurfaceTensionEntry(const RefrigerantRecord& reco
 
 }  // namespace
 
+double surfaceTensionSeries(const SurfaceTensionEntry& row, double tau) {
+    // sigma = c1 tau^e1 + c2 tau^e2 + c3 tau^e3, a term counted only when its exponent is above 0
+    double sigma = row.coeff1 * std::pow(tau, row.exp1);
+    if (row.exp2 > 0.0) sigma += row.coeff2 * std::pow(tau, row.exp2);
+    if (row.exp3 > 0.0) sigma += row.coeff3 * std::pow(tau, row.exp3);
+    return sigma;
+}
+
 double surfaceTension(const RefrigerantRecord& record, double t) {
     const SurfaceTensionEntry* row = findSurfaceTensionEntry(record);
     if (row == nullptr) return kFailureMark;
@@ -78,13 +86,9 @@ double surfaceTension(const RefrigerantRecord& record, double t) {
     const double tau = 1.0 - (t + kRankineOffset) / (c[slot::critTemp] + kRankineOffset);
     if (tau <= 0.0) return 0.0;
 
-    // sigma = c1 tau^e1 + c2 tau^e2 + c3 tau^e3, a term present only when its exponent is
-    double sigma = row->coeff1 * std::pow(tau, row->exp1);
-    if (row->exp2 > 0.0) sigma += row->coeff2 * std::pow(tau, row->exp2);
-    if (row->exp3 > 0.0) sigma += row->coeff3 * std::pow(tau, row->exp3);
-
     // Terms of opposite sign can cross zero just below the critical point; a surface
     // tension is never negative.
+    const double sigma = surfaceTensionSeries(*row, tau);
     if (sigma < 0.0) return 0.0;
     return sigma;
 }

@@ -33,5 +33,7 @@ constexpr int kSurfaceTensionRows = 39;
 extern const SurfaceTensionEntry kSurfaceTensionTable[kSurfaceTensionRows + 1];
 
 double surfaceTension(const RefrigerantRecord& record, double t);  // N/m, 0 at and above Tc
+// The row's sum of present terms at tau > 0, N/m, before surfaceTension holds it at zero or above.
+double surfaceTensionSeries(const SurfaceTensionEntry& row, double tau);
 
 }  // namespace kaltra
