@@ -1,0 +1,419 @@
+// The kaltra host end to end: the built program loads the add-in library through the
+// stand-in Excel and answers formulas, batches, the function list and worksheets; every
+// bad input of its own ends in a message and an exit status, never a crash or a hang.
+//
+// Tests marked "engine" need the thermodynamic engine; all others use only the catalogue
+// and label functions (KaltName, KaltUnits, KaltMW, KaltIndex).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+std::string shellQuoted(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            q += "'\\''";
+        } else {
+            q += c;
+        }
+    }
+    return q + "'";
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary);
+    file << content;
+}
+
+class Host : public ::testing::Test {
+protected:
+    std::string dir;
+
+    void SetUp() override {
+        ASSERT_STRNE(KALTRA_HOST_PATH, "") << "the kaltra host is not built";
+        char pattern[] = "/tmp/kaltra-host-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+
+    void TearDown() override { std::system(std::string("rm -rf ").append(shellQuoted(dir)).c_str()); }
+
+    std::string file(const std::string& name, const std::string& content) {
+        std::string path = dir + "/" + name;
+        writeFile(path, content);
+        return path;
+    }
+
+    // Runs kaltra with the arguments and standard input; the add-in is found beside the
+    // program unless the prefix says otherwise.
+    Outcome kaltra(const std::vector<std::string>& arguments, const std::string& input = "",
+                   const std::string& prefix = "env -u KALTRA_ADDIN ") {
+        std::string in = file("stdin", input);
+        std::string err = dir + "/stderr";
+        std::string command = prefix + shellQuoted(KALTRA_HOST_PATH);
+        for (const std::string& argument : arguments) command.append(" ").append(shellQuoted(argument));
+        command.append(" < ").append(shellQuoted(in)).append(" 2> ").append(shellQuoted(err));
+        Outcome result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return result;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+        int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.err = readFile(err);
+        return result;
+    }
+};
+
+// ---- One formula ------------------------------------------------------------------------
+
+TEST_F(Host, OneFormulaPrintsItsValue) {
+    struct Case {
+        const char* description;
+        const char* formula;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a text result", "KaltName(1)", "R11"},
+        {"a leading = is allowed", "=KaltName(39)", "R1270"},
+        {"blanks between the parts", "  KaltName ( 2 ) ", "R12"},
+        {"an integer result prints as an integer", "KaltIndex(\"R22\")", "7"},
+        {"function names in any case", "kaltindex(\"chclf2\")", "7"},
+        {"a name nobody has", "KaltIndex(\"nothing\")", "-1"},
+        {"the add-in's own error code of KaltName", "KaltName(0)", "#ERR(2235)"},
+        {"the add-in's own error code of KaltLongName", "KaltLongName(40)", "#ERR(2242)"},
+        {"the add-in's own error code of KaltForm", "KaltForm(-1)", "#ERR(2249)"},
+        {"a label in plain ASCII", "KaltUnits(0,0)", "psia"},
+        {"the degree mark 0xBA becomes UTF-8", "KaltUnits(1,1)", "\xC2\xBA" "C"},
+        {"the superscript two 0xB2 becomes UTF-8", "KaltUnits(6,0)", "kg/cm\xC2\xB2"},
+        {"a unit system name", "KaltUnits(0,10)", "English"},
+        {"arguments left out are passed as zero", "KaltUnits(,)", "psia"},
+        {"an integer argument is truncated toward zero", "KaltName(1.9)", "R11"},
+        {"a negative one too", "KaltName(-1.5)", "#ERR(2235)"},
+        {"an integer argument beyond 16 bits", "KaltName(40000)", "#VALUE!"},
+        {"a text that reads as a number", "KaltName(\"2\")", "R12"},
+        {"a text that does not", "KaltName(\"two\")", "#VALUE!"},
+        {"a number where a text belongs", "KaltIndex(22)", "-1"},
+        {"a doubled quote inside a text", "KaltIndex(\"R\"\"22\")", "-1"},
+        {"a sign binds tighter than ^", "-2^2", "4"},
+        {"^ groups from the left", "2^3^2", "64"},
+        {"* before +", "1+2*3", "7"},
+        {"parentheses", "(1+2)*3", "9"},
+        {"division by zero", "1/0", "#DIV/0!"},
+        {"0^0", "0^0", "#NUM!"},
+        {"an error argument is the answer", "KaltName(1/0)", "#DIV/0!"},
+    };
+    for (const Case& c : cases) {
+        Outcome r = kaltra({c.formula});
+        EXPECT_EQ(r.out, std::string(c.expected) + "\n") << c.description << ": " << c.formula << " stderr " << r.err;
+        EXPECT_EQ(r.status, 0) << c.description << ": " << c.formula;
+        EXPECT_EQ(r.err, "") << c.description << ": " << c.formula;
+    }
+}
+
+TEST_F(Host, NumbersReadBackBitForBit) {
+    struct Case {
+        const char* formula;
+        double expected;
+    };
+    const Case cases[] = {
+        {"KaltMW(\"R22\")", 86.468},
+        {"KaltMW(\"R22\")*2", 86.468 * 2},
+        {"KaltMW(\"R22\")/3", 86.468 / 3},
+        {"0.1+0.2", 0.1 + 0.2},
+        {"1/3", 1.0 / 3.0},
+    };
+    for (const Case& c : cases) {
+        Outcome r = kaltra({c.formula});
+        ASSERT_EQ(r.status, 0) << c.formula << " " << r.err;
+        double shown = std::strtod(r.out.c_str(), nullptr);
+        EXPECT_EQ(shown, c.expected) << c.formula << " printed " << r.out;
+    }
+}
+
+TEST_F(Host, BadFormulaIsToldAndEndsWithStatusOne) {
+    struct Case {
+        const char* description;
+        std::string formula;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a call not closed", "KaltName(1", "unexpected end of formula"},
+        {"a parenthesis too many", "KaltName(1))", "unexpected ')'"},
+        {"two operators", "1 +* 2", "unexpected '*'"},
+        {"two values", "1 2", "unexpected number 2"},
+        {"an operator Kaltra does not have", "KaltName(1)&\"x\"", "unexpected '&'"},
+        {"digits run into letters", "1A", "'1A' is not a number"},
+        {"an unregistered function", "KaltFoo(1)", "unknown function KaltFoo"},
+        {"an unknown name", "foo", "unknown name foo"},
+        {"too many arguments", "KaltName(1,2)", "KaltName takes 1 argument, not 2"},
+        {"too few arguments", "KaltPsat(\"R22\", 1)", "KaltPsat takes 3 arguments, not 2"},
+        {"no arguments", "KaltMW()", "KaltMW takes 1 argument, not 0"},
+        {"a text without its closing quote", "KaltIndex(\"R22)", "no closing quote"},
+        {"an empty formula", "", "empty formula"},
+        {"only an equals sign", "=", "empty formula"},
+        {"only blanks", "   ", "empty formula"},
+        {"a cell reference without a worksheet", "A1+1", "needs a worksheet"},
+        {"a reference past the last column", "XFE1", "bad cell reference XFE1"},
+        {"too deep", std::string(150, '(') + "1" + std::string(150, ')'), "nested too deeply"},
+        {"too long", std::string(9000, '1'), "longer than 8192 characters"},
+    };
+    for (const Case& c : cases) {
+        Outcome r = kaltra({c.formula});
+        EXPECT_EQ(r.status, 1) << c.description << ": " << c.formula;
+        EXPECT_EQ(r.out, "") << c.description << ": " << c.formula;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.description << ": stderr was " << r.err;
+    }
+}
+
+TEST_F(Host, CommandLineAndAddinProblemsEndWithStatusTwo) {
+    std::string addin = KALTRA_ADDIN_PATH;
+    std::string notAnAddin = addin.substr(0, addin.rfind('/')) + "/libxlcall32.so";
+    struct Case {
+        const char* description;
+        std::vector<std::string> arguments;
+        std::string prefix;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"two formulas", {"KaltName(1)", "KaltName(2)"}, "", "usage"},
+        {"sheet without a file", {"sheet"}, "", "usage"},
+        {"--addin without a path", {"--addin"}, "", "usage"},
+        {"a worksheet that is not there", {"sheet", dir + "/none.csv"}, "", "cannot read the worksheet"},
+        {"an add-in that is not there", {"--addin", dir + "/none.so", "KaltName(1)"}, "", "cannot load the add-in"},
+        {"a library that is no add-in", {"--addin", notAnAddin, "KaltName(1)"}, "", "exports no xlAutoOpen"},
+        {"KALTRA_ADDIN naming nothing", {"KaltName(1)"}, "env KALTRA_ADDIN=" + dir + "/none.so ", "cannot load the add-in"},
+    };
+    for (const Case& c : cases) {
+        Outcome r = c.prefix.empty() ? kaltra(c.arguments) : kaltra(c.arguments, "", c.prefix);
+        EXPECT_EQ(r.status, 2) << c.description;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.description << ": stderr was " << r.err;
+    }
+}
+
+TEST_F(Host, AddinIsFoundByOptionEnvironmentOrBesideTheProgram) {
+    std::string addin = KALTRA_ADDIN_PATH;
+    Outcome byOption = kaltra({"--addin", addin, "KaltName(3)"});
+    Outcome byEnvironment = kaltra({"KaltName(3)"}, "", std::string("env KALTRA_ADDIN=").append(shellQuoted(addin)).append(" "));
+    Outcome beside = kaltra({"KaltName(3)"});
+    for (const Outcome* r : {&byOption, &byEnvironment, &beside}) {
+        EXPECT_EQ(r->out, "R13\n") << r->err;
+        EXPECT_EQ(r->status, 0);
+    }
+}
+
+// ---- Batch ------------------------------------------------------------------------------
+
+TEST_F(Host, BatchAnswersEveryLineAndGoesOnPastBadOnes) {
+    const std::string input =
+        "KaltName(1)\n"
+        "\n"
+        "KaltFoo(2)\n"
+        "KaltName(1,2)\n"
+        "=KaltUnits(1,0)\r\n"
+        "KaltIndex(\"R22)\n"
+        "   \n"
+        "KaltName(\n"
+        "A1\n"
+        "KaltName(0)\n"
+        "KaltIndex(\"r134A\")";
+    const std::string expected =
+        "R11\n"
+        "\n"
+        "#NAME?\n"
+        "#VALUE!\n"
+        "bar\n"
+        "#VALUE!\n"
+        "\n"
+        "#VALUE!\n"
+        "#REF!\n"
+        "#ERR(2235)\n"
+        "15\n";
+    Outcome r = kaltra({}, input);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.status, 1);
+    for (const char* told : {"line 3: unknown function KaltFoo", "line 4:", "line 6:", "line 8:", "line 9:"}) {
+        EXPECT_NE(r.err.find(told), std::string::npos) << "stderr lacks [" << told << "]: " << r.err;
+    }
+    EXPECT_EQ(r.err.find("line 10"), std::string::npos) << "an add-in error value is an answer, not a problem";
+}
+
+TEST_F(Host, BatchOfGoodLinesEndsWithStatusZero) {
+    Outcome r = kaltra({}, "KaltName(1)\nKaltMW(\"R22\")\n");
+    EXPECT_EQ(r.out, "R11\n86.468000000000004\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    Outcome empty = kaltra({}, "");
+    EXPECT_EQ(empty.out, "");
+    EXPECT_EQ(empty.status, 0);
+}
+
+// ---- The function list ------------------------------------------------------------------
+
+TEST_F(Host, FunctionsAreListedAsTheInsertFunctionDialogShowsThem) {
+    Outcome r = kaltra({"functions"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Kaltra V1.00\n", 0), 0u) << "the category heads the list";
+    const char* pofTV =
+        "  KaltPofTV(name,temperature,spec. vol.,units)\n"
+        "    pres. from temp. and spec. vol.\n"
+        "    name: name or formula\n"
+        "    temperature: temperature\n"
+        "    spec. vol.: specific volume\n"
+        "    units: unit code (0-7)\n";
+    EXPECT_NE(r.out.find(pofTV), std::string::npos) << r.out;
+    int functions = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) functions += line.rfind("  Kalt", 0) == 0;
+    EXPECT_EQ(functions, 33);
+    EXPECT_LT(r.out.find("  KaltUnits("), r.out.find("  KaltTKofTP(")) << "in registration order";
+}
+
+// ---- Worksheets -------------------------------------------------------------------------
+
+TEST_F(Host, SheetComputesNumbersTextsAndFormulas) {
+    std::string sheet = file("good.csv",
+                             "R22,=KaltIndex(A1),=KaltName(B1),=KaltMW(A1)*2\n"
+                             "'42,42,\"=KaltUnits(B3,1)\",=KaltUnits(B3, 10)\n"
+                             "Druck \xE2\x80\x93 \xC3\xBC,1,=-B3^2,\"=KaltIndex(\"\"CHClF2\"\")\"\n"
+                             "=C1,=B1+B3,=ZZ999,\n");
+    Outcome r = kaltra({"sheet", "--csv", sheet});
+    EXPECT_EQ(r.out,
+              "R22,7,R22,172.93600000000001\n"
+              "42,42,\xC2\xBA" "C,SI Common\n"
+              "Druck \xE2\x80\x93 \xC3\xBC,1,1,7\n"
+              "R22,8,0,\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+
+    Outcome aligned = kaltra({"sheet", sheet});
+    EXPECT_EQ(aligned.status, 0);
+    std::istringstream lines(aligned.out);
+    std::string header, first;
+    std::getline(lines, header);
+    std::getline(lines, first);
+    EXPECT_EQ(header, "   A          B   C    D");
+    EXPECT_EQ(first, "1  R22        7   R22  172.93600000000001");
+}
+
+TEST_F(Host, SheetProblemsBecomeErrorCellsNeverAHang) {
+    std::string sheet = file("bad.csv",
+                             "=B1+1,=A1*2,=C1\n"                               // a cycle of two, a cell on itself
+                             "=A1+1,=1/0,=XFE1\n"                              // after a cycle, division by zero, past the last column
+                             "=KaltFoo(1),=KaltName(1,2),\"=KaltIndex(\"\"R22)\"\n"
+                             "=B2+1,=A0,=KaltName(1\n"
+                             "=KaltName(A5),=KaltName(C5),=KaltName(B5)\n");  // a cycle through calls
+    Outcome r = kaltra({"sheet", "--csv", sheet});
+    EXPECT_EQ(r.out,
+              "#REF!,#REF!,#REF!\n"
+              "#REF!,#DIV/0!,#REF!\n"
+              "#NAME?,#VALUE!,#VALUE!\n"
+              "#DIV/0!,#REF!,#VALUE!\n"
+              "#REF!,#REF!,#REF!\n");
+    EXPECT_EQ(r.status, 1);
+    const char* told[] = {
+        "A1: circular reference A1 -> B1 -> A1", "C1: circular reference C1 -> C1", "C2: bad cell reference XFE1",
+        "A3: unknown function KaltFoo", "B3: KaltName takes 1 argument, not 2", "C3: a text has no closing quote",
+        "B4: bad cell reference A0", "C4: unexpected end of formula", "A5: circular reference",
+        "B5: circular reference B5 -> C5 -> B5",
+    };
+    for (const char* t : told) EXPECT_NE(r.err.find(t), std::string::npos) << "stderr lacks [" << t << "]: " << r.err;
+}
+
+TEST_F(Host, DivisionByZeroInASheetIsAnAnswerNotAProblem) {
+    Outcome r = kaltra({"sheet", "--csv", file("div.csv", "1,0,=A1/B1\n")});
+    EXPECT_EQ(r.out, "1,0,#DIV/0!\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Host, LongChainOfReferencesIsComputedWithoutRecursion) {
+    std::string content = "1\n";
+    for (int row = 2; row <= 20000; ++row) content.append("=A").append(std::to_string(row - 1)).append("+1\n");
+    Outcome r = kaltra({"sheet", "--csv", file("chain.csv", content)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.size() - 6), "20000\n");
+}
+
+TEST_F(Host, EmptySheetPrintsNothing) {
+    Outcome r = kaltra({"sheet", file("empty.csv", "")});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 0);
+}
+
+// ---- With the engine ----------------------------------------------------------------------
+
+// engine: a saturation pressure through the host, against the published figure for R134a
+// at -10 degC, 2.006 bar.
+TEST_F(Host, EngineSaturationPressureThroughTheHost) {
+    Outcome r = kaltra({"KaltPsat(\"R134a\", -10, 1)"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    double p = std::strtod(r.out.c_str(), nullptr);
+    EXPECT_NEAR(p, 2.006, 0.01) << "R134a at -10 degC";
+}
+
+// engine: the cycle worksheet of the examples computes a plausible cycle.
+TEST_F(Host, EngineCycleWorksheetRuns) {
+    std::string example = std::string(KALTRA_TEST_DATA) + "/../../examples/cycle.csv";
+    Outcome r = kaltra({"sheet", "--csv", example});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.err, "");
+    std::vector<std::vector<std::string>> grid;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');) cells.push_back(field);
+        grid.push_back(cells);
+    }
+    auto valueAt = [&](int row, int column) {
+        return std::strtod(grid.at(row - 1).at(column).c_str(), nullptr);
+    };
+    auto labelled = [&](const std::string& label) {
+        for (const auto& row : grid) {
+            if (!row.empty() && row[0] == label) return std::strtod(row.at(1).c_str(), nullptr);
+        }
+        ADD_FAILURE() << "no row " << label;
+        return 0.0;
+    };
+    double s1 = valueAt(9, 4);
+    double s2 = valueAt(10, 4);
+    double h3 = valueAt(11, 3);
+    double h4 = valueAt(12, 3);
+    EXPECT_NEAR(valueAt(9, 2), 2.006, 0.01) << "evaporator pressure of R134a at -10 degC";
+    EXPECT_NEAR(valueAt(10, 2), 10.17, 0.05) << "condenser pressure of R134a at 40 degC";
+    EXPECT_NEAR(s2, s1, 1e-6) << "the compression is isentropic";
+    EXPECT_EQ(h4, h3) << "throttling keeps the enthalpy";
+    double work = labelled("Compressor work");
+    double effect = labelled("Refrigerating effect");
+    double cop = labelled("COP");
+    EXPECT_GT(work, 0.0);
+    EXPECT_NEAR(cop, effect / work, 1e-12);
+    EXPECT_GT(cop, 3.5);
+    EXPECT_LT(cop, labelled("Carnot COP"));
+}
+
+}  // namespace

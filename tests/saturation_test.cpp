@@ -1,0 +1,160 @@
+// Saturation: vapor pressure and its inverse, saturated volumes, fixed answers outside the
+// range.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "thermo/thermo.h"
+
+namespace kaltra {
+namespace {
+
+std::vector<const RefrigerantRecord*> fluidsWithCoefficients() {
+    std::vector<const RefrigerantRecord*> fluids;
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        if (hasCoefficientSets(r)) fluids.push_back(findRefrigerant(r.name));
+    }
+    return fluids;
+}
+
+// Temperatures from minTemp to just below critTemp.
+std::vector<double> subcriticalTemperatures(const RefrigerantRecord& r) {
+    const double* k = constantsOf(r);
+    const double tmin = k[slot::minTemp], tc = k[slot::critTemp];
+    std::vector<double> ts;
+    for (double f : {0.0, 0.05, 0.2, 0.4, 0.6, 0.8, 0.95, 0.99}) ts.push_back(tmin + f * (tc - tmin));
+    ts.push_back(tc - 0.5);
+    return ts;
+}
+
+TEST(Saturation, TemperatureOfPressureRoundTrip) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        for (double t : subcriticalTemperatures(*r)) {
+            const double p = saturationPressure(*r, t);
+            const double back = saturationTemperature(*r, p);
+            EXPECT_NEAR(back, t, 1e-6) << r->name << " T=" << t << " Psat=" << p << ": Tsat(Psat) = " << back;
+        }
+    }
+}
+
+// Published normal boiling points (saturation at one standard atmosphere), to 1 degF.
+TEST(Saturation, NormalBoilingPoints) {
+    struct Case {
+        const char* fluid;
+        double boilingF;
+    } cases[] = {{"R11", 74.9}, {"R22", -41.4}, {"R134a", -15.1}, {"R717", -28.0}, {"R13b1", -72.0}};
+    for (const Case& c : cases) {
+        const RefrigerantRecord& r = *findRefrigerant(c.fluid);
+        const double t = saturationTemperature(r, 14.696);
+        EXPECT_NEAR(t, c.boilingF, 1.0) << c.fluid << " at 14.696 psia: Tsat=" << t << ", published " << c.boilingF;
+    }
+}
+
+// Published saturation pressure and liquid and vapor volumes at 77 degF, to 1 %.
+TEST(Saturation, PublishedStatesAt77F) {
+    struct Case {
+        const char* fluid;
+        double psat, vf, vg;
+    } cases[] = {{"R11", 15.37, 0.010853, 2.63},
+                 {"R22", 151.41, 0.013450, 0.3634},
+                 {"R134a", 96.55, 0.013275, 0.4962},
+                 {"R717", 145.47, 0.026574, 2.0506}};
+    for (const Case& c : cases) {
+        const SaturationState s = saturationState(*findRefrigerant(c.fluid), 77.0);
+        EXPECT_NEAR(s.satPressure / c.psat, 1.0, 0.01) << c.fluid << " 77F: Psat=" << s.satPressure << ", published " << c.psat;
+        EXPECT_NEAR(s.liquidVolume / c.vf, 1.0, 0.01) << c.fluid << " 77F: vf=" << s.liquidVolume << ", published " << c.vf;
+        EXPECT_NEAR(s.vaporVolume / c.vg, 1.0, 0.01) << c.fluid << " 77F: vg=" << s.vaporVolume << ", published " << c.vg;
+    }
+}
+
+// At and above the critical temperature (pressure) the answers are the critical values.
+TEST(Saturation, CriticalAnswersAtAndAboveTheCriticalPoint) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double* k = constantsOf(*r);
+        const double tc = k[slot::critTemp], pc = k[slot::critPressure], vc = k[slot::critVolume];
+        for (double t : {tc, tc + 0.001, tc + 300.0}) {
+            EXPECT_EQ(saturationPressure(*r, t), pc) << r->name << " Psat at T=" << t;
+            const SaturationState s = saturationState(*r, t);
+            EXPECT_EQ(s.satPressure, pc) << r->name << " saturationState at T=" << t;
+            EXPECT_EQ(s.liquidVolume, vc) << r->name << " saturationState at T=" << t;
+            EXPECT_EQ(s.vaporVolume, vc) << r->name << " saturationState at T=" << t;
+        }
+        for (double p : {pc, 2.0 * pc}) EXPECT_EQ(saturationTemperature(*r, p), tc) << r->name << " Tsat at P=" << p;
+        EXPECT_EQ(vaporPressureRatio(*r, 1.0), 1.0) << r->name;
+        EXPECT_EQ(saturationTempRatio(*r, 1.0), 1.0) << r->name;
+        const ReducedSaturationState reduced = saturationStateReduced(*r, 1.2);
+        EXPECT_EQ(reduced.pr, 1.0) << r->name;
+        EXPECT_EQ(reduced.liquidVr, 1.0) << r->name;
+        EXPECT_EQ(reduced.vaporVr, 1.0) << r->name;
+    }
+}
+
+// Below minTemp the saturation state is the state at minTemp; at minTemp it is the
+// catalogue's lower-limit state.
+TEST(Saturation, BelowMinimumTemperatureAnswersTheMinimumState) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double* k = constantsOf(*r);
+        const double tmin = k[slot::minTemp];
+        const SaturationState atMin = saturationState(*r, tmin);
+        for (double t : {tmin - 0.5, tmin - 100.0}) {
+            const SaturationState below = saturationState(*r, t);
+            EXPECT_EQ(below.satPressure, atMin.satPressure) << r->name << " T=" << t;
+            EXPECT_EQ(below.liquidVolume, atMin.liquidVolume) << r->name << " T=" << t;
+            EXPECT_EQ(below.vaporVolume, atMin.vaporVolume) << r->name << " T=" << t;
+        }
+        EXPECT_NEAR(atMin.satPressure / k[slot::minPressure], 1.0, 1e-12)
+            << r->name << " Psat(minTemp)=" << atMin.satPressure << ", minPressure " << k[slot::minPressure];
+        EXPECT_NEAR(atMin.liquidVolume / k[slot::minLiquidVolume], 1.0, 1e-9)
+            << r->name << " vf(minTemp)=" << atMin.liquidVolume << ", minLiquidVolume " << k[slot::minLiquidVolume];
+    }
+}
+
+// A pressure below the vapor pressure at minTemp answers a hair above minTemp, never below.
+TEST(Saturation, TemperatureOfTinyPressureIsAHairAboveMinimum) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double* k = constantsOf(*r);
+        const double tmin = k[slot::minTemp], tc = k[slot::critTemp];
+        const double t = saturationTemperature(*r, 1e-9);
+        EXPECT_GT(t, tmin) << r->name << " Tsat(1e-9 psia)=" << t;
+        EXPECT_LE(t - tmin, 1.0001 * (tc - tmin) / 4294967296.0 + 1e-12) << r->name << " Tsat(1e-9 psia)=" << t;
+    }
+}
+
+// Below critTemp - 1 degF the vapor is lighter than the liquid; the vapor pressure rises
+// with temperature.
+TEST(Saturation, VaporLighterThanLiquidAndPressureRising) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double tc = constantsOf(*r)[slot::critTemp];
+        double previous = 0.0;
+        for (double t : subcriticalTemperatures(*r)) {
+            if (t >= tc - 1.0) continue;
+            const SaturationState s = saturationState(*r, t);
+            EXPECT_GT(s.vaporVolume, s.liquidVolume) << r->name << " T=" << t << ": vf=" << s.liquidVolume
+                                                     << " vg=" << s.vaporVolume;
+            EXPECT_GT(s.satPressure, previous) << r->name << " T=" << t;
+            previous = s.satPressure;
+        }
+    }
+}
+
+// The saturated volumes are roots of the equation of state at the vapor pressure, to the
+// Newton tolerance, or to the volume resolution of the cubic bisection (2^-32 of its
+// bracket), which in a cold, stiff liquid is a few 1e-6 of the critical pressure.
+TEST(Saturation, SaturatedVolumesAreRootsAtTheVaporPressure) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double* k = constantsOf(*r);
+        for (double t : subcriticalTemperatures(*r)) {
+            const SaturationState s = saturationState(*r, t);
+            for (double v : {s.liquidVolume, s.vaporVolume}) {
+                const double p = pressureOfTV(*r, t, v);
+                EXPECT_NEAR(p, s.satPressure, 1e-4 * s.satPressure + 2e-5 * k[slot::critPressure])
+                    << r->name << " T=" << t << " v=" << v << ": P=" << p << ", Psat=" << s.satPressure;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kaltra

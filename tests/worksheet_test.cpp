@@ -1,0 +1,499 @@
+// The Excel boundary: the value record, the catalogue and label functions, the failure
+// answers of the property functions, input bounds, the two-phase rule of the functions of
+// temperature and volume, and the worked example of one call end to end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "fluids/fluids.h"
+#include "shell/shell.h"
+#include "thermo/thermo.h"
+#include "transport/transport.h"
+
+namespace {
+
+using namespace kaltra;
+
+constexpr double kNoAnswer = -999.0;
+constexpr short kUnitCodes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, -1, -8};
+
+std::string textOf(const xl::XLOPER* r) {
+    if (r == nullptr || r->xltype != xl::xltypeStr || r->val.str == nullptr) return "<not a text>";
+    return std::string(r->val.str + 1, static_cast<unsigned char>(r->val.str[0]));
+}
+
+// The number of a numeric record; NaN for any other kind, so that no comparison passes.
+double numberOf(const xl::XLOPER* r) {
+    if (r == nullptr || r->xltype != xl::xltypeNum) return std::numeric_limits<double>::quiet_NaN();
+    return r->val.num;
+}
+
+bool closeTo(double got, double expected, double relative) {
+    return std::fabs(got - expected) <= relative * std::fabs(expected);
+}
+
+// ---- The property functions, callable alike ---------------------------------------------
+
+struct PropertyFunction {
+    const char* name;
+    int physicalArgs;  // 1 or 2
+    xl::LPXLOPER (*call)(const char* name, double a, double b, short units);
+    bool needsTransportRow;
+};
+
+const PropertyFunction kPropertyFunctions[] = {
+    {"KaltPsat", 1, [](const char* n, double a, double, short u) { return KaltPsat(n, a, u); }, false},
+    {"KaltTsat", 1, [](const char* n, double a, double, short u) { return KaltTsat(n, a, u); }, false},
+    {"KaltVf", 1, [](const char* n, double a, double, short u) { return KaltVf(n, a, u); }, false},
+    {"KaltVg", 1, [](const char* n, double a, double, short u) { return KaltVg(n, a, u); }, false},
+    {"KaltPofTV", 2, [](const char* n, double a, double b, short u) { return KaltPofTV(n, a, b, u); }, false},
+    {"KaltVofTP", 2, [](const char* n, double a, double b, short u) { return KaltVofTP(n, a, b, u); }, false},
+    {"KaltZofTV", 2, [](const char* n, double a, double b, short u) { return KaltZofTV(n, a, b, u); }, false},
+    {"KaltZofTP", 2, [](const char* n, double a, double b, short u) { return KaltZofTP(n, a, b, u); }, false},
+    {"KaltHf", 1, [](const char* n, double a, double, short u) { return KaltHf(n, a, u); }, false},
+    {"KaltHg", 1, [](const char* n, double a, double, short u) { return KaltHg(n, a, u); }, false},
+    {"KaltHofTV", 2, [](const char* n, double a, double b, short u) { return KaltHofTV(n, a, b, u); }, false},
+    {"KaltHofTP", 2, [](const char* n, double a, double b, short u) { return KaltHofTP(n, a, b, u); }, false},
+    {"KaltSf", 1, [](const char* n, double a, double, short u) { return KaltSf(n, a, u); }, false},
+    {"KaltSg", 1, [](const char* n, double a, double, short u) { return KaltSg(n, a, u); }, false},
+    {"KaltSofTV", 2, [](const char* n, double a, double b, short u) { return KaltSofTV(n, a, b, u); }, false},
+    {"KaltSofTP", 2, [](const char* n, double a, double b, short u) { return KaltSofTP(n, a, b, u); }, false},
+    {"KaltTofPH", 2, [](const char* n, double a, double b, short u) { return KaltTofPH(n, a, b, u); }, false},
+    {"KaltTofPS", 2, [](const char* n, double a, double b, short u) { return KaltTofPS(n, a, b, u); }, false},
+    {"KaltSt", 1, [](const char* n, double a, double, short u) { return KaltSt(n, a, u); }, false},
+    {"KaltCpofTP", 2, [](const char* n, double a, double b, short u) { return KaltCpofTP(n, a, b, u); }, false},
+    {"KaltCvofTP", 2, [](const char* n, double a, double b, short u) { return KaltCvofTP(n, a, b, u); }, false},
+    {"KaltMUofTP", 2, [](const char* n, double a, double b, short u) { return KaltMUofTP(n, a, b, u); }, true},
+    {"KaltNUofTP", 2, [](const char* n, double a, double b, short u) { return KaltNUofTP(n, a, b, u); }, true},
+    {"KaltTKofTP", 2, [](const char* n, double a, double b, short u) { return KaltTKofTP(n, a, b, u); }, true},
+};
+
+// ---- Value record -------------------------------------------------------------------------
+
+TEST(ValueRecord, ConsecutiveCallsShareOneRecordAndTheLaterValueReplacesTheEarlier) {
+    const xl::XLOPER* first = KaltMW("R22");
+    const xl::XLOPER* second = KaltZc("R22");
+    ASSERT_EQ(first, second);
+    ASSERT_EQ(first, &SharedResult);
+    EXPECT_EQ(second->val.num, constantsOf(*findRefrigerant("R22"))[slot::critZ]);
+
+    const xl::XLOPER* text = KaltName(7);
+    EXPECT_EQ(text, first);
+    EXPECT_EQ(textOf(text), "R22");
+    const xl::XLOPER* error = KaltName(0);
+    EXPECT_EQ(error, first);
+    EXPECT_EQ(error->xltype, xl::xltypeErr);
+    const xl::XLOPER* integer = KaltIndex("R22");
+    EXPECT_EQ(integer, first);
+    EXPECT_EQ(integer->xltype, xl::xltypeInt);
+}
+
+TEST(ValueRecord, TextIsCopiedAsItStandsNeverReadAsAFormat) {
+    char stored[] = "5%% of 100% %d %x";
+    const xl::XLOPER* r = TextResult(stored);
+    ASSERT_EQ(r->xltype, xl::xltypeStr);
+    EXPECT_EQ(r->val.str, SharedResultText) << "a text result lives in the shared buffer";
+    EXPECT_EQ(textOf(r), "5%% of 100% %d %x");
+    EXPECT_EQ(static_cast<unsigned char>(SharedResultText[0]), std::strlen(stored));
+    EXPECT_EQ(SharedResultText[1 + std::strlen(stored)], '\0');
+    stored[0] = 'X';  // the caller's text may change; the answer must not
+    EXPECT_EQ(textOf(r), "5%% of 100% %d %x");
+}
+
+TEST(ValueRecord, TextLongerThanTheCountByteHoldsIsCutAt255) {
+    const std::string longText(300, 'a');
+    SharedResultText[256] = 'z';
+    const xl::XLOPER* r = TextResult(longText.c_str());
+    EXPECT_EQ(static_cast<unsigned char>(r->val.str[0]), 255);
+    EXPECT_EQ(textOf(r), std::string(255, 'a'));
+    EXPECT_EQ(SharedResultText[256], '\0');
+    EXPECT_EQ(textOf(TextResult("")), "");
+    EXPECT_EQ(textOf(TextResult(nullptr)), "");
+}
+
+TEST(ValueRecord, IntegerAndErrorPayloadsAreSixteenBit) {
+    EXPECT_EQ(IntegerResult(-1)->val.w, -1);
+    EXPECT_EQ(SharedResult.xltype, xl::xltypeInt);
+    EXPECT_EQ(ErrorResult(2249)->val.err, 2249);
+    EXPECT_EQ(SharedResult.xltype, xl::xltypeErr);
+    EXPECT_EQ(NumberResult(-0.5)->val.num, -0.5);
+    EXPECT_EQ(SharedResult.xltype, xl::xltypeNum);
+}
+
+// ---- Names, indexes, labels ---------------------------------------------------------------
+
+struct IndexCase {
+    const char* what;
+    short index;
+    const char* name;  // null: the error value is expected
+};
+
+const IndexCase kIndexCases[] = {
+    {"first record", 1, "R11"},
+    {"R22", 7, "R22"},
+    {"last record", 39, "R1270"},
+    {"index 0", 0, nullptr},
+    {"one past the catalogue", 40, nullptr},
+    {"negative index", -1, nullptr},
+    {"large index", 32767, nullptr},
+};
+
+TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
+    for (const IndexCase& c : kIndexCases) {
+        SCOPED_TRACE(c.what);
+        const xl::XLOPER* name = KaltName(c.index);
+        if (c.name == nullptr) {
+            EXPECT_EQ(name->xltype, xl::xltypeErr);
+            EXPECT_EQ(name->val.err, 2235);
+            const xl::XLOPER* longName = KaltLongName(c.index);
+            EXPECT_EQ(longName->xltype, xl::xltypeErr);
+            EXPECT_EQ(longName->val.err, 2242);
+            const xl::XLOPER* formula = KaltForm(c.index);
+            EXPECT_EQ(formula->xltype, xl::xltypeErr);
+            EXPECT_EQ(formula->val.err, 2249);
+            continue;
+        }
+        EXPECT_EQ(textOf(name), c.name);
+        const RefrigerantRecord& record = kCatalogue[c.index - 1];
+        EXPECT_EQ(textOf(KaltLongName(c.index)), record.longName);
+        EXPECT_EQ(textOf(KaltForm(c.index)), record.formula);
+        // every text leads back to the same index
+        EXPECT_EQ(KaltIndex(record.longName)->val.w, c.index);
+    }
+}
+
+struct LookupCase {
+    const char* what;
+    const char* text;
+    short index;
+};
+
+const LookupCase kLookupCases[] = {
+    {"designation", "R22", 7},
+    {"designation in lower case", "r22", 7},
+    {"formula", "CHClF2", 7},
+    {"formula in mixed case", "chCLf2", 7},
+    {"long name", "Chlorodifluoromethane", 7},
+    {"long name in upper case", "CHLORODIFLUOROMETHANE", 7},
+    {"formula shared by two records: the first wins", "C4H10", 26},
+    {"long name of the second C4H10", "Isobutane", 27},
+    {"last record", "R1270", 39},
+    {"unknown", "no such fluid", -1},
+    {"empty", "", -1},
+    {"blank-padded", " R22", -1},
+    {"hyphenated", "R-22", -1},
+    {"null", nullptr, -1},
+};
+
+TEST(CatalogueFunctions, IndexByNameFormulaOrLongNameIgnoringCase) {
+    for (const LookupCase& c : kLookupCases) {
+        const xl::XLOPER* r = KaltIndex(c.text);
+        EXPECT_EQ(r->xltype, xl::xltypeInt) << c.what;
+        EXPECT_EQ(r->val.w, c.index) << c.what;
+    }
+}
+
+struct LabelCase {
+    short units, index;
+    const char* label;  // Windows-1252 bytes
+};
+
+const LabelCase kLabelCases[] = {
+    {0, 0, "psia"},
+    {8, 0, "pressure"},
+    {0, 10, "English"},
+    {-1, 0, "pressure"},
+    {0, 11, "English"},
+    {9, -1, "name"},
+    {3, 1, "\xBA" "K"},
+    {1, 0, "bar"},
+    {8, 1, "temperature"},
+    {7, 10, "cgs"},
+    {-1, 9, "surface ten."},
+    {8, 10, "name"},
+    {6, 0, "kg/cm\xB2"},
+    {1, 2, "m\xB3/kg"},
+};
+
+TEST(CatalogueFunctions, UnitLabelsAndTheirFallbacks) {
+    for (const LabelCase& c : kLabelCases)
+        EXPECT_EQ(textOf(KaltUnits(c.units, c.index)), c.label) << "units " << c.units << ", index " << c.index;
+}
+
+TEST(CatalogueFunctions, ConstantsAndLimitsOfR22) {
+    EXPECT_EQ(numberOf(KaltMW("R22")), 86.468);
+    EXPECT_EQ(numberOf(KaltMW("chlorodifluoromethane")), 86.468);
+    EXPECT_EQ(numberOf(KaltZc("R22")), 0.2682547117175979);
+    EXPECT_EQ(numberOf(KaltTmax("R22", 0)), 1535.0);
+    EXPECT_EQ(numberOf(KaltTmax("R22", 1)), 835.0);
+    EXPECT_EQ(numberOf(KaltPmax("R22", 0)), 4342.0);
+    EXPECT_EQ(numberOf(KaltPmax("R22", 4)), 4342.0 / 0.1450377377);
+}
+
+// A unit code counts by its low three bits only: 8 acts as 0, -1 as 7, 12 as 4.
+TEST(CatalogueFunctions, UnitCodesAliasByTheirLowThreeBits) {
+    const short aliases[][2] = {{8, 0}, {-1, 7}, {12, 4}, {9, 1}};
+    for (const auto& a : aliases) {
+        SCOPED_TRACE(testing::Message() << "code " << a[0] << " as " << a[1]);
+        EXPECT_EQ(numberOf(KaltTmax("R22", a[0])), numberOf(KaltTmax("R22", a[1])));
+        EXPECT_EQ(numberOf(KaltPmax("R22", a[0])), numberOf(KaltPmax("R22", a[1])));
+        EXPECT_EQ(numberOf(KaltPsat("R22", 10.0, a[0])), numberOf(KaltPsat("R22", 10.0, a[1])));
+        EXPECT_EQ(numberOf(KaltHofTP("R22", 10.0, 10.0, a[0])), numberOf(KaltHofTP("R22", 10.0, 10.0, a[1])));
+    }
+}
+
+// ---- Failure answers -----------------------------------------------------------------------
+
+TEST(FailureAnswers, UnknownNameGivesMinus999UnconvertedInEveryUnitCode) {
+    const char* unknown[] = {"no such fluid", "", " R22", "R 22", nullptr};
+    for (const char* name : unknown) {
+        for (short units : kUnitCodes) {
+            const char* shown = name ? name : "(null)";
+            EXPECT_EQ(numberOf(KaltTmax(name, units)), kNoAnswer) << "KaltTmax " << shown << " units " << units;
+            EXPECT_EQ(numberOf(KaltPmax(name, units)), kNoAnswer) << "KaltPmax " << shown << " units " << units;
+            for (const PropertyFunction& f : kPropertyFunctions)
+                EXPECT_EQ(numberOf(f.call(name, 50.0, 100.0, units)), kNoAnswer)
+                    << f.name << " of \"" << shown << "\" in units " << units;
+        }
+        EXPECT_EQ(numberOf(KaltMW(name)), kNoAnswer);
+        EXPECT_EQ(numberOf(KaltZc(name)), kNoAnswer);
+    }
+}
+
+// Hosts other than Excel can pass NaN or infinities; the answer is -999, never NaN.
+TEST(FailureAnswers, NonFiniteInputsGiveMinus999) {
+    const double bad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity()};
+    const char* fluids[] = {"R134a", "R13b1", "R717"};
+    for (const char* fluid : fluids)
+        for (const PropertyFunction& f : kPropertyFunctions)
+            for (int position = 0; position < f.physicalArgs; ++position)
+                for (double x : bad)
+                    for (short units : {0, 3}) {
+                        const double a = position == 0 ? x : 50.0;
+                        const double b = position == 1 ? x : 100.0;
+                        EXPECT_EQ(numberOf(f.call(fluid, a, b, units)), kNoAnswer)
+                            << f.name << " of " << fluid << " (" << a << ", " << b << ") units " << units;
+                    }
+}
+
+// Without its fitted coefficients a fluid can answer its catalogue constants and its surface
+// tension, nothing computed from the equation of state.
+TEST(FailureAnswers, FluidWithoutCoefficientSetsAnswersOnlyCatalogueAndSurfaceTension) {
+    int withoutSets = 0;
+    for (int i = 1; i <= kCatalogueSize; ++i) {
+        const RefrigerantRecord& record = *recordAt(i);
+        if (hasCoefficientSets(record)) continue;
+        ++withoutSets;
+        const double* k = constantsOf(record);
+        for (const PropertyFunction& f : kPropertyFunctions) {
+            if (std::strcmp(f.name, "KaltSt") == 0) continue;
+            for (short units : kUnitCodes)
+                EXPECT_EQ(numberOf(f.call(record.name, 50.0, 100.0, units)), kNoAnswer)
+                    << f.name << " of " << record.name << " in units " << units;
+        }
+        EXPECT_EQ(numberOf(KaltMW(record.name)), k[slot::molarMass]) << record.name;
+        EXPECT_EQ(numberOf(KaltZc(record.longName)), k[slot::critZ]) << record.name;
+        EXPECT_EQ(numberOf(KaltTmax(record.name, 0)), record.maxTemp) << record.name;
+        EXPECT_EQ(numberOf(KaltPmax(record.name, 0)), record.maxPressure) << record.name;
+        const double tMid = 0.5 * (k[slot::minTemp] + k[slot::critTemp]);
+        const double sigma = numberOf(KaltSt(record.name, temperatureOut(3, tMid), 3));  // N/m
+        EXPECT_GT(sigma, 0.0) << "surface tension of " << record.name << " at " << tMid << " F";
+        EXPECT_NEAR(sigma, surfaceTension(record, tMid), 1e-12 * sigma) << record.name;
+    }
+    EXPECT_GT(withoutSets, 0) << "no fluid without coefficient sets left to check";
+}
+
+// R31 has no transport row: -999 itself, not -999 scaled by a unit factor or a volume.
+TEST(FailureAnswers, FluidWithoutTransportRowGivesMinus999InEveryUnitCode) {
+    const RefrigerantRecord* r31 = findRefrigerant("R31");
+    ASSERT_NE(r31, nullptr);
+    ASSERT_EQ(findTransportEntry(*r31), nullptr);
+    for (const PropertyFunction& f : kPropertyFunctions) {
+        if (!f.needsTransportRow) continue;
+        for (short units : kUnitCodes)
+            EXPECT_EQ(numberOf(f.call("R31", 40.0, 100.0, units)), kNoAnswer)
+                << f.name << " of R31 in units " << units;
+    }
+}
+
+// A cubic-form state at or inside the co-volume has no pressure, enthalpy, entropy or
+// compressibility: -999 itself in every unit code, not the engine's mark scaled and converted.
+TEST(FailureAnswers, CubicStateWithinTheCoVolumeGivesMinus999) {
+    const RefrigerantRecord* r13b1 = findRefrigerant("R13b1");
+    ASSERT_NE(r13b1, nullptr);
+    ASSERT_TRUE(isCubicForm(*r13b1));
+    const double* k = constantsOf(*r13b1);
+    const double coVolume = k[slot::cubicParams + 1] * k[slot::critVolume];
+    // The co-volume itself only in units that take volumes unchanged, so it enters exactly.
+    const double volumes[] = {0.25 * k[slot::critVolume], 0.9 * coVolume, 1e-9};
+    using TV = xl::LPXLOPER (*)(const char*, double, double, short);
+    const struct {
+        const char* name;
+        TV call;
+    } functions[] = {
+        {"KaltPofTV", KaltPofTV}, {"KaltZofTV", KaltZofTV}, {"KaltHofTV", KaltHofTV}, {"KaltSofTV", KaltSofTV}};
+    for (const auto& f : functions)
+        for (double t : {0.0, 200.0, 400.0})
+            for (double v : volumes)
+                for (short units : {0, 1, 3, 7})
+                    EXPECT_EQ(numberOf(f.call("R13b1", temperatureOut(units, t), volumeOut(units, v), units)),
+                              kNoAnswer)
+                        << f.name << " of R13b1 at " << t << " F, " << v << " ft3/lbm, units " << units;
+    for (const auto& f : functions)
+        for (short units : {0, 2})
+            EXPECT_EQ(numberOf(f.call("R13b1", temperatureOut(units, 200.0), coVolume, units)), kNoAnswer)
+                << f.name << " of R13b1 at the co-volume " << coVolume << " ft3/lbm, units " << units;
+    // Just outside the co-volume the equation of state answers again.
+    for (const auto& f : functions) {
+        const double got = numberOf(f.call("R13b1", 200.0, coVolume * 1.001, 0));
+        EXPECT_TRUE(std::isfinite(got) && got != kNoAnswer) << f.name << " just outside the co-volume: " << got;
+    }
+}
+
+// ---- Input bounds -------------------------------------------------------------------------
+
+struct BoundCase {
+    const char* what;
+    double (*outside)();
+    double (*edge)();
+};
+
+const RefrigerantRecord& r22() { return *findRefrigerant("R22"); }
+double r22(int slotIndex) { return constantsOf(r22())[slotIndex]; }
+
+const BoundCase kBoundCases[] = {
+    {"KaltPsat above Tc answers Pc",
+     [] { return numberOf(KaltPsat("R22", 900.0, 0)); }, [] { return r22(slot::critPressure); }},
+    {"KaltPsat below Tmin answers at Tmin",
+     [] { return numberOf(KaltPsat("R22", -1000.0, 0)); },
+     [] { return numberOf(KaltPsat("R22", r22(slot::minTemp), 0)); }},
+    {"KaltVf above Tc answers vc",
+     [] { return numberOf(KaltVf("R22", 300.0, 0)); }, [] { return r22(slot::critVolume); }},
+    {"KaltTsat above Pc answers Tc",
+     [] { return numberOf(KaltTsat("R22", 5000.0, 0)); }, [] { return r22(slot::critTemp); }},
+    {"KaltVofTP above Pmax computes at Pmax",
+     [] { return numberOf(KaltVofTP("R22", 100.0, 1e7, 0)); },
+     [] { return numberOf(KaltVofTP("R22", 100.0, r22().maxPressure, 0)); }},
+    {"KaltVofTP below 0.01 Pmin computes at 0.01 Pmin",
+     [] { return numberOf(KaltVofTP("R22", 100.0, 1e-12, 0)); },
+     [] { return numberOf(KaltVofTP("R22", 100.0, 0.01 * r22(slot::minPressure), 0)); }},
+    {"KaltVofTP above Tmax computes at Tmax",
+     [] { return numberOf(KaltVofTP("R22", 1e6, 100.0, 0)); },
+     [] { return numberOf(KaltVofTP("R22", r22().maxTemp, 100.0, 0)); }},
+    {"KaltPofTV below 0.25 vc computes at 0.25 vc",
+     [] { return numberOf(KaltPofTV("R22", 300.0, 1e-6, 0)); },
+     [] { return numberOf(KaltPofTV("R22", 300.0, 0.25 * r22(slot::critVolume), 0)); }},
+    {"KaltCpofTP above Tmax computes at Tmax",
+     [] { return numberOf(KaltCpofTP("R22", 1e6, 100.0, 0)); },
+     [] { return numberOf(KaltCpofTP("R22", r22().maxTemp, 100.0, 0)); }},
+    {"KaltSt at and above Tc answers 0",
+     [] { return numberOf(KaltSt("R22", 500.0, 1)); }, [] { return 0.0; }},
+};
+
+TEST(InputBounds, OutOfRangeInputsAreBoundedNotRejected) {
+    for (const BoundCase& c : kBoundCases) {
+        const double outside = c.outside();
+        const double edge = c.edge();
+        EXPECT_TRUE(std::isfinite(outside)) << c.what;
+        EXPECT_EQ(outside, edge) << c.what;
+    }
+}
+
+// ---- The two-phase rule of the functions of temperature and volume -------------------------
+
+struct DomeCase {
+    const char* fluid;
+    double t;        // degF, below critTemp - 1
+    double quality;  // vapor mass fraction
+};
+
+const DomeCase kDomeCases[] = {
+    {"R134a", 40.0, 0.5}, {"R134a", 150.0, 0.05}, {"R22", -40.0, 0.9},
+    {"R717", 80.0, 0.3},  {"R11", 200.0, 0.7},    {"R13b1", 0.0, 0.4},
+};
+
+// Under the dome P is the saturation pressure, h and s are the lever-rule mixtures of the
+// saturated liquid and vapor values, and Z = P v / (R T) with that pressure; the equation of
+// state at such a volume (between its spinodals) answers something else entirely.
+TEST(TwoPhaseRule, PressureEnthalpyEntropyAndCompressibilityUnderTheDome) {
+    for (const DomeCase& c : kDomeCases) {
+        const RefrigerantRecord& record = *findRefrigerant(c.fluid);
+        const double* k = constantsOf(record);
+        const double vf = numberOf(KaltVf(c.fluid, c.t, 0));
+        const double vg = numberOf(KaltVg(c.fluid, c.t, 0));
+        ASSERT_LT(vf, vg) << c.fluid << " at " << c.t << " F";
+        const double v = vf + c.quality * (vg - vf);
+        const double psat = numberOf(KaltPsat(c.fluid, c.t, 0));
+        const double hf = numberOf(KaltHf(c.fluid, c.t, 0));
+        const double hg = numberOf(KaltHg(c.fluid, c.t, 0));
+        const double sf = numberOf(KaltSf(c.fluid, c.t, 0));
+        const double sg = numberOf(KaltSg(c.fluid, c.t, 0));
+        const double h = hf + c.quality * (hg - hf);
+        const double s = sf + c.quality * (sg - sf);
+        // Z from P v / (R T), with the mechanical-to-thermal factor 144/778.1692623
+        const double z = psat * v * kBtuPerPsiaFt3 / (k[slot::gasConstant] * (c.t + kRankineOffset));
+        SCOPED_TRACE(testing::Message() << c.fluid << " at " << c.t << " F, v " << v << " ft3/lbm");
+        EXPECT_EQ(numberOf(KaltPofTV(c.fluid, c.t, v, 0)), psat);
+        EXPECT_TRUE(closeTo(numberOf(KaltHofTV(c.fluid, c.t, v, 0)), h, 1e-9))
+            << "h got " << numberOf(KaltHofTV(c.fluid, c.t, v, 0)) << ", lever rule " << h;
+        EXPECT_TRUE(closeTo(numberOf(KaltSofTV(c.fluid, c.t, v, 0)), s, 1e-9))
+            << "s got " << numberOf(KaltSofTV(c.fluid, c.t, v, 0)) << ", lever rule " << s;
+        EXPECT_TRUE(closeTo(numberOf(KaltZofTV(c.fluid, c.t, v, 0)), z, 1e-9))
+            << "Z got " << numberOf(KaltZofTV(c.fluid, c.t, v, 0)) << ", P v / R T " << z;
+        // The same state in SI units answers the same mixture.
+        const double hSI = numberOf(KaltHofTV(c.fluid, temperatureOut(3, c.t), volumeOut(3, v), 3));
+        EXPECT_TRUE(closeTo(hSI, h * 2.326, 1e-9)) << "h in kJ/kg got " << hSI << ", lever rule " << h * 2.326;
+    }
+}
+
+// Outside the dome the functions of (T, v) are the equation of state's own answers.
+TEST(TwoPhaseRule, OutsideTheDomeTheEquationOfStateAnswers) {
+    struct {
+        const char* fluid;
+        double t, vOverVg;  // superheated vapor beyond vg, or above Tc (where vg is vc)
+    } cases[] = {{"R134a", 40.0, 2.0}, {"R22", 0.0, 1.5}, {"R13b1", 0.0, 3.0}, {"R717", 300.0, 1.0}};
+    for (const auto& c : cases) {
+        const RefrigerantRecord& record = *findRefrigerant(c.fluid);
+        const double v = c.vOverVg * numberOf(KaltVg(c.fluid, c.t, 0));
+        SCOPED_TRACE(testing::Message() << c.fluid << " at " << c.t << " F, v " << v);
+        EXPECT_EQ(numberOf(KaltPofTV(c.fluid, c.t, v, 0)), pressureOfTV(record, c.t, v));
+        EXPECT_EQ(numberOf(KaltZofTV(c.fluid, c.t, v, 0)), zOfTV(record, c.t, v));
+        EXPECT_EQ(numberOf(KaltHofTV(c.fluid, c.t, v, 0)), enthalpyTV(record, c.t, v));
+        EXPECT_EQ(numberOf(KaltSofTV(c.fluid, c.t, v, 0)), entropyTV(record, c.t, v));
+    }
+    // At v equal to vf the state is liquid, not two-phase.
+    const RefrigerantRecord& r134a = *findRefrigerant("R134a");
+    const double vf = saturationState(r134a, 40.0).liquidVolume;
+    EXPECT_EQ(numberOf(KaltPofTV("R134a", 40.0, vf, 0)), pressureOfTV(r134a, 40.0, vf));
+}
+
+// ---- One call end to end ------------------------------------------------------------------
+
+// KaltHofTP of R134a at 25 C and 10 bar: 77 F and 145.0377377 psia, a compressed liquid,
+// its volume from the liquid root, its enthalpy from the Helmholtz energy, times 2.326.
+TEST(WorkedExample, EnthalpyOfCompressedR134aInSICommonUnits) {
+    const xl::XLOPER* r = KaltHofTP("R134a", 25.0, 10.0, 1);
+    ASSERT_EQ(r->xltype, xl::xltypeNum);
+    EXPECT_EQ(KaltIndex("R134a")->val.w, 15);
+    const RefrigerantRecord& record = *findRefrigerant("R134a");
+    const double t = temperatureIn(1, 25.0);
+    const double p = pressureIn(1, 10.0);
+    EXPECT_EQ(t, 77.0);
+    EXPECT_EQ(p, 145.0377377);
+    const SaturationState saturation = saturationState(record, t);
+    ASSERT_GT(p, saturation.satPressure) << "10 bar is above the saturation pressure at 25 C";
+    const double v = volumeOfTP(record, t, p);
+    EXPECT_TRUE(closeTo(v, saturation.liquidVolume, 0.01))
+        << "liquid volume " << v << " vs vf " << saturation.liquidVolume;
+    const double expected = enthalpyTV(record, t, v) * 2.326;
+    EXPECT_EQ(KaltHofTP("R134a", 25.0, 10.0, 1)->val.num, expected);
+    // a little above the saturated liquid's enthalpy at 25 C
+    const double hf = numberOf(KaltHf("R134a", 25.0, 1));
+    EXPECT_NEAR(expected, hf, 2.0) << "compressed liquid vs saturated liquid, kJ/kg";
+}
+
+}  // namespace

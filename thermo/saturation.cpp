@@ -1,0 +1,84 @@
+// Saturation: the vapor-pressure equation, its inverse, and the saturated volumes as the
+// liquid and vapor roots of the equation of state at the vapor pressure.
+#include <algorithm>
+#include <cmath>
+
+#include "thermo/thermo.h"
+
+namespace kaltra {
+namespace {
+
+constexpr int kSaturationBisectionSteps = 32;
+
+double reducedTemperature(const double* k, double t) {
+    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+}
+
+}  // namespace
+
+// ln(P/Pc) = (Tc/T)(A tau + B tau^1.5 + C tau^4 + D tau^6.5), tau = 1 - T/Tc
+double vaporPressureRatio(const RefrigerantRecord& record, double tr) {
+    if (tr >= 1.0) return 1.0;
+    const double* abcd = vaporPressureCoeffs(record);
+    const double a = abcd[0], b = abcd[1], c = abcd[2], d = abcd[3];
+    const double tau = 1.0 - tr;
+    const double tau4 = tau * tau * tau * tau;
+    // Summed from the highest power down; the order is deliberate.
+    const double s = d * std::pow(tau, 6.5) + c * tau4 + b * std::pow(tau, 1.5) + a * tau;
+    return std::exp(s / (1.0 - tau));
+}
+
+// Tr on the saturation line at Pr, by a fixed bisection between minTemp and the critical point
+double saturationTempRatio(const RefrigerantRecord& record, double pr) {
+    if (pr >= 1.0) return 1.0;
+    const double* k = constantsOf(record);
+    double lo = reducedTemperature(k, k[slot::minTemp]);
+    double hi = 1.0;
+    double mid = lo;
+    for (int i = 0; i < kSaturationBisectionSteps; ++i) {
+        mid = (lo + hi) / 2.0;
+        if (pr > vaporPressureRatio(record, mid)) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    return mid;
+}
+
+// Psat = Pc Pr,sat(Tr)
+double saturationPressure(const RefrigerantRecord& record, double t) {
+    const double* k = constantsOf(record);
+    return k[slot::critPressure] * vaporPressureRatio(record, reducedTemperature(k, t));
+}
+
+// Tsat = (Tc + 459.67) Tr,sat(P/Pc) - 459.67
+double saturationTemperature(const RefrigerantRecord& record, double p) {
+    const double* k = constantsOf(record);
+    if (p >= k[slot::critPressure]) return k[slot::critTemp];
+    const double tr = saturationTempRatio(record, p / k[slot::critPressure]);
+    return (k[slot::critTemp] + kRankineOffset) * tr - kRankineOffset;
+}
+
+// Vapor pressure and the liquid and vapor roots of the equation of state there, reduced
+ReducedSaturationState saturationStateReduced(const RefrigerantRecord& record, double tr) {
+    if (tr >= 1.0) return {1.0, 1.0, 1.0};
+    const double pr = vaporPressureRatio(record, tr);
+    if (isCubicForm(record)) {
+        return {pr, cubicVolume(record, tr, pr, kLiquidRoot), cubicVolume(record, tr, pr, kVaporRoot)};
+    }
+    const double liquidVr = 1.0 / mbwrDensity(record, tr, pr, kLiquidRoot);
+    const double vaporVr = 1.0 / mbwrDensity(record, tr, pr, kVaporRoot);
+    return {pr, liquidVr, vaporVr};
+}
+
+// Saturation state at T bounded to [minTemp, critTemp], in internal units
+SaturationState saturationState(const RefrigerantRecord& record, double t) {
+    const double* k = constantsOf(record);
+    const double bounded = std::max(std::min(t, k[slot::critTemp]), k[slot::minTemp]);
+    const ReducedSaturationState reduced = saturationStateReduced(record, reducedTemperature(k, bounded));
+    const double vc = k[slot::critVolume];
+    return {reduced.pr * k[slot::critPressure], reduced.liquidVr * vc, reduced.vaporVr * vc};
+}
+
+}  // namespace kaltra
