@@ -6,6 +6,7 @@
 // and argument helps, then a null; one more null ends the list. Each function's group is
 // then handed to xlfRegister as counted strings. The list and the argument arrays are kept
 // until the next open, which releases them before building its own.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -107,8 +108,6 @@ int argumentCount(const RegistrationEntry* table, int row) {
     return n;
 }
 
-int smaller(int a, int b) { return a < b ? a : b; }
-
 // A help text as registered: an absent help is empty.
 const char* helpOf(const RegistrationEntry& entry) { return entry.helpText ? entry.helpText : ""; }
 
@@ -152,7 +151,7 @@ bool appendFunction(const RegistrationEntry* table, int row, int maxArgumentHelp
     if (!strings[slot++]) return false;
 
     // Argument helps; past the limit the last kept one says that more arguments follow.
-    int helps = smaller(n, maxArgumentHelps);
+    int helps = std::min(n, maxArgumentHelps);
     for (int i = 0; i < helps; ++i) {
         const char* help = helpOf(table[row + 1 + i]);
         bool marked = i == helps - 1 && n > helps;
@@ -212,7 +211,7 @@ char** buildRegistrationStrings(const RegistrationEntry* table, int maxArgumentH
     for (int row = 0; table[row].typeCode != 0;) {
         if (table[row].typeCode != 'R') return nullptr;
         int n = argumentCount(table, row);
-        slots += static_cast<std::size_t>(smaller(n, maxArgumentHelps)) + kGroupHeadTexts + 1;
+        slots += static_cast<std::size_t>(std::min(n, maxArgumentHelps)) + kGroupHeadTexts + 1;
         row += n + 2;
     }
     char** strings = new (std::nothrow) char*[slots]();

@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "thermo/thermo.h"
 
 namespace kaltra {
 namespace {
+
+// The co-volume b, second of the cubic parameters a0, b, c0, d0, ma, mc, md.
+constexpr int kCoVolumeSlot = slot::cubicParams + 1;
 
 // Every catalogue fluid whose coefficient sets are present, looked up (and so completed).
 std::vector<const RefrigerantRecord*> fluidsWithCoefficients(bool mbwrOnly = false) {
@@ -42,7 +46,7 @@ struct Quadrature {
 Quadrature gaussLegendre(int n) {
     Quadrature q;
     for (int i = 0; i < n; ++i) {
-        double x = std::cos(M_PI * (i + 0.75) / (n + 0.5));
+        double x = std::cos(std::numbers::pi * (i + 0.75) / (n + 0.5));
         double dp = 0.0;
         for (int iteration = 0; iteration < 100; ++iteration) {
             double p0 = 1.0, p1 = x;
@@ -165,7 +169,7 @@ TEST(EquationOfState, DiluteLimitIsTheIdealGas) {
 
 TEST(EquationOfState, CubicAnswersTheMarkAtOrBelowTheCoVolume) {
     const RefrigerantRecord& r = *findRefrigerant("R13b1");
-    const double b = constantsOf(r)[slot::cubicParams + 1];
+    const double b = constantsOf(r)[kCoVolumeSlot];
     struct Case {
         const char* what;
         double vr;
@@ -263,6 +267,21 @@ TEST(CoefficientCache, OperationsKeepSeparateCaches) {
         const double hit = o.op(a, tr + 1e-8, rhor);
         EXPECT_EQ(hit, first) << o.name << " R11: another operation's call disturbed its cache (" << hit << " vs "
                               << first << ")";
+    }
+}
+
+// A NaN temperature answers NaN but leaves no trace: the next call for the same fluid
+// computes normally.
+TEST(CoefficientCache, NaNTemperatureDoesNotStick) {
+    const RefrigerantRecord& a = *findRefrigerant("R11");
+    const RefrigerantRecord& b = *findRefrigerant("R22");
+    for (const NamedOperation& o : kOperations) {
+        flushCaches();
+        const double expected = o.op(a, 0.8, 1.5);
+        o.op(b, 0.8, 1.5);
+        EXPECT_TRUE(std::isnan(o.op(a, NAN, 1.5))) << o.name << " R11 at Tr = NaN";
+        const double after = o.op(a, 0.8, 1.5);
+        EXPECT_EQ(after, expected) << o.name << " R11 Tr=0.8 after a NaN call: " << after << ", before " << expected;
     }
 }
 

@@ -129,5 +129,24 @@ TEST(InverseTemperature, ValuesFarOutsideAnswerTheBracketEnds) {
     }
 }
 
+// Whatever the inputs, the answer lies within [minTemp, maxTemp].
+TEST(InverseTemperature, BadInputStaysInTheRange) {
+    const double inf = INFINITY, nan = NAN;
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double tmin = constantsOf(*r)[slot::minTemp], tmax = r->maxTemp;
+        const double pressures[] = {nan, inf, -inf, -5.0, 0.0, 1e300};
+        const double values[] = {nan, inf, -inf, 0.0, 1e300};
+        for (const Inverse& inv : kInverses) {
+            for (double p : pressures) {
+                for (double x : values) {
+                    const double t = inv.inverse(*r, p, x);
+                    EXPECT_TRUE(t >= tmin && t <= tmax)
+                        << inv.name << " " << r->name << " P=" << p << " x=" << x << ": answered " << t;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kaltra
