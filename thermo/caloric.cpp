@@ -21,11 +21,13 @@ struct CubicTerms {
 
 CubicTerms cubicTerms(const double* k, double tr, double vr) {
     const double* params = k + slot::cubicParams;
+    const double a0 = params[0], b = params[1], c0 = params[2], d0 = params[3];
+    const double ma = params[4], mc = params[5], md = params[6];
     CubicTerms x;
-    x.a = params[0] / std::pow(tr, params[4]);
-    x.b = params[1];
-    x.c = params[2] / std::pow(tr, params[5]);
-    x.d = params[3] / std::pow(tr, params[6]);
+    x.a = a0 / std::pow(tr, ma);
+    x.b = b;
+    x.c = c0 / std::pow(tr, mc);
+    x.d = d0 / std::pow(tr, md);
     x.l = std::sqrt(4.0 * x.d * x.d + x.c * x.c);
     x.m = (2.0 * vr + x.c) / x.l;
     return x;

@@ -56,10 +56,11 @@ struct ResidualCache {
     ResidualCoefficients k;
 };
 
-PressureCache pressureCache{nullptr, 0.0, {}};
-PressureCache pressureSlopeCache{nullptr, 0.0, {}};
-ResidualCache residualCache{nullptr, 0.0, {}};
-ResidualCache residualSlopeCache{nullptr, 0.0, {}};
+// The four caches, one per operation, empty at load (no record, Tr = 0), never cleared.
+PressureCache pressureCache{nullptr, 0.0, {}};        // mbwrPressure
+PressureCache pressureSlopeCache{nullptr, 0.0, {}};   // mbwrPressureSlope
+ResidualCache residualCache{nullptr, 0.0, {}};        // mbwrResidual
+ResidualCache residualSlopeCache{nullptr, 0.0, {}};   // mbwrResidualDT
 
 // A miss when Tr lies more than 2^-23 from the cached Tr or the record differs. Written as
 // "not within" so that a NaN on either side counts as a miss and never sticks in the cache.
