@@ -242,5 +242,41 @@ TEST(Units, LabelTable) {
     }
 }
 
+// Every cell of the label table, written as a reader sees it (UTF-8); the add-in hands Excel
+// Windows-1252 bytes, converted here for the comparison.
+std::string fromWindows1252(const char* text) {
+    std::string utf8;
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c) {
+        if (*c < 0x80) {
+            utf8 += static_cast<char>(*c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (*c >> 6));
+            utf8 += static_cast<char>(0x80 | (*c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+TEST(Units, EveryLabelOfTheTable) {
+    const char* const expected[kLabelRows][kLabelColumns] = {
+        {"psia", "bar", "psia", "MPa", "kPa", "bar", "kg/cm²", "g/cm²", "pressure"},
+        {"ºF", "ºC", "ºR", "ºK", "ºC", "ºC", "ºC", "ºC", "temperature"},
+        {"ft³/lbm", "m³/kg", "ft³/lbm", "m³/kg", "m³/kg", "m³/kg", "m³/kg", "cm³/g", "spec. vol."},
+        {"BTU/lbm", "kJ/kg", "BTU/lbm", "kJ/kg", "kJ/kg", "kcal/kg", "kcal/kg", "cal/g", "enthalpy"},
+        {"BTU/lbm/ºF", "kJ/kg/ºC", "BTU/lbm/ºF", "kJ/kg/ºC", "kJ/kg/ºC", "kcal/kgºC", "kcal/kgºC", "cal/gºC", "entropy"},
+        {"BTU/lbm/ºF", "kJ/kg/ºC", "BTU/lbm/ºF", "kJ/kg/ºC", "kJ/kg/ºC", "kcal/kgºC", "kcal/kgºC", "cal/gºC", "spec. heat"},
+        {"lbm/ft-hr", "cp", "lbm/ft-sec", "Pa-s", "cp", "cp", "kg/m/s", "g/cm/s", "dyn. visc."},
+        {"ft²/hr", "cs", "ft²/sec", "m²/s", "cs", "cs", "cm²/s", "cm²/s", "kin. visc."},
+        {"BTU/hr/ft/ºF", "W/m/ºC", "BTU/sec/ft/ºF", "W/m/ºC", "W/m/ºC", "W/m/ºC", "kcal/m/hr/ºC", "cal/cm/s/ºC", "thml. cond."},
+        {"lbf/ft", "dyne/cm", "lbf/in", "N/m", "mN/m", "dyne/cm", "dyne/cm", "dyne/cm", "surface ten."},
+        {"English", "SI Common", "English Abs.", "SI Formal", "SI kPa", "Metric", "MetricFormal", "cgs", "name"},
+    };
+    for (int index = 0; index < kLabelRows; ++index)
+        for (int units = 0; units < kLabelColumns; ++units)
+            EXPECT_EQ(fromWindows1252(unitLabel(units, index)), expected[index][units]) << units << "," << index;
+    // The degree mark is the masculine ordinal 0xBA, never the degree sign 0xB0.
+    EXPECT_EQ(std::string(unitLabel(3, 1)), std::string("\xBAK"));
+}
+
 }  // namespace
 }  // namespace kaltra
