@@ -259,6 +259,53 @@ double compressibility(const RefrigerantRecord& record, double t, double p, doub
     return k[slot::critZ] * pr * vr / tr;
 }
 
+// ---- The four functions of temperature and volume ------------------------------------------
+
+// A (T, v) function: its one-phase engine answer, its answer under the dome, and the
+// conversion of both.
+struct StateOfTVRule {
+    double (*onePhase)(const RefrigerantRecord& record, double t, double v);
+    double (*twoPhase)(const RefrigerantRecord& record, double t, double v, const SaturationState& saturation);
+    Conversion out;
+};
+
+// Bounded (T, v); under the dome the two-phase rule, at or inside a cubic fluid's
+// co-volume no answer, elsewhere the equation of state.
+xl::LPXLOPER evaluateOfTV(const StateOfTVRule& rule, const char* name, double t, double v, int units) {
+    const RefrigerantRecord* record = answeringFluid(name, kEquationOfState);
+    double x[2] = {t, v};
+    if (record == nullptr || !boundInputs(*record, kStateOfTV, x, units)) return noAnswer();
+    const DomeTest dome = domeTest(*record, x[0], x[1]);
+    if (dome.twoPhase) return answer(rule.twoPhase(*record, x[0], x[1], dome.saturation), rule.out, units);
+    if (withinCoVolume(*record, x[1])) return noAnswer();
+    return answer(rule.onePhase(*record, x[0], x[1]), rule.out, units);
+}
+
+// Under the dome the pressure is the saturation pressure, whatever the volume.
+double domePressure(const RefrigerantRecord&, double, double, const SaturationState& saturation) {
+    return saturation.satPressure;
+}
+// Z at the saturation pressure and the mixture's volume.
+double domeCompressibility(const RefrigerantRecord& record, double t, double v, const SaturationState& saturation) {
+    return compressibility(record, t, saturation.satPressure, v);
+}
+// h and s are the lever-rule mixtures of the saturated liquid and vapor at T.
+double domeEnthalpy(const RefrigerantRecord& record, double t, double v, const SaturationState& saturation) {
+    const double hf = enthalpyTV(record, t, saturation.liquidVolume);
+    const double hg = enthalpyTV(record, t, saturation.vaporVolume);
+    return leverRule(saturation, v, hf, hg);
+}
+double domeEntropy(const RefrigerantRecord& record, double t, double v, const SaturationState& saturation) {
+    const double sf = entropyTV(record, t, saturation.liquidVolume);
+    const double sg = entropyTV(record, t, saturation.vaporVolume);
+    return leverRule(saturation, v, sf, sg);
+}
+
+constexpr StateOfTVRule kPofTV = {pressureOfTV, domePressure, pressureOut};
+constexpr StateOfTVRule kZofTV = {zOfTV, domeCompressibility, unconverted};
+constexpr StateOfTVRule kHofTV = {enthalpyTV, domeEnthalpy, enthalpyOut};
+constexpr StateOfTVRule kSofTV = {entropyTV, domeEntropy, entropyOut};
+
 }  // namespace
 }  // namespace kaltra
 
@@ -279,34 +326,16 @@ KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltVg(kaltra_name name, double t, short un
     return evaluate(kVg, name, t, 0.0, units);
 }
 
-// Under the dome the pressure is the saturation pressure, whatever the volume; elsewhere
-// the equation of state answers.
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltPofTV(kaltra_name name, double t, double v, short units) {
-    const RefrigerantRecord* record = answeringFluid(name, kEquationOfState);
-    double x[2] = {t, v};
-    if (record == nullptr || !boundInputs(*record, kStateOfTV, x, units)) return noAnswer();
-    const DomeTest dome = domeTest(*record, x[0], x[1]);
-    if (dome.twoPhase) return answer(dome.saturation.satPressure, pressureOut, units);
-    if (withinCoVolume(*record, x[1])) return noAnswer();
-    return answer(pressureOfTV(*record, x[0], x[1]), pressureOut, units);
+    return evaluateOfTV(kPofTV, name, t, v, units);
 }
-
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltVofTP(kaltra_name name, double t, double p, short units) {
     return evaluate(kVofTP, name, t, p, units);
 }
 
-// Under the dome Z follows from the saturation pressure at the mixture's volume.
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltZofTV(kaltra_name name, double t, double v, short units) {
-    const RefrigerantRecord* record = answeringFluid(name, kEquationOfState);
-    double x[2] = {t, v};
-    if (record == nullptr || !boundInputs(*record, kStateOfTV, x, units)) return noAnswer();
-    const DomeTest dome = domeTest(*record, x[0], x[1]);
-    if (dome.twoPhase)
-        return answer(compressibility(*record, x[0], dome.saturation.satPressure, x[1]), unconverted, units);
-    if (withinCoVolume(*record, x[1])) return noAnswer();
-    return answer(zOfTV(*record, x[0], x[1]), unconverted, units);
+    return evaluateOfTV(kZofTV, name, t, v, units);
 }
-
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltZofTP(kaltra_name name, double t, double p, short units) {
     return evaluate(kZofTP, name, t, p, units);
 }
@@ -320,21 +349,9 @@ KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHg(kaltra_name name, double t, short un
     return evaluate(kHg, name, t, 0.0, units);
 }
 
-// Under the dome the enthalpy is the lever-rule mixture of the saturated liquid and vapor.
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHofTV(kaltra_name name, double t, double v, short units) {
-    const RefrigerantRecord* record = answeringFluid(name, kEquationOfState);
-    double x[2] = {t, v};
-    if (record == nullptr || !boundInputs(*record, kStateOfTV, x, units)) return noAnswer();
-    const DomeTest dome = domeTest(*record, x[0], x[1]);
-    if (dome.twoPhase) {
-        const double hf = enthalpyTV(*record, x[0], dome.saturation.liquidVolume);
-        const double hg = enthalpyTV(*record, x[0], dome.saturation.vaporVolume);
-        return answer(leverRule(dome.saturation, x[1], hf, hg), enthalpyOut, units);
-    }
-    if (withinCoVolume(*record, x[1])) return noAnswer();
-    return answer(enthalpyTV(*record, x[0], x[1]), enthalpyOut, units);
+    return evaluateOfTV(kHofTV, name, t, v, units);
 }
-
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHofTP(kaltra_name name, double t, double p, short units) {
     return evaluate(kHofTP, name, t, p, units);
 }
@@ -345,21 +362,9 @@ KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSg(kaltra_name name, double t, short un
     return evaluate(kSg, name, t, 0.0, units);
 }
 
-// Under the dome the entropy is the lever-rule mixture of the saturated liquid and vapor.
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSofTV(kaltra_name name, double t, double v, short units) {
-    const RefrigerantRecord* record = answeringFluid(name, kEquationOfState);
-    double x[2] = {t, v};
-    if (record == nullptr || !boundInputs(*record, kStateOfTV, x, units)) return noAnswer();
-    const DomeTest dome = domeTest(*record, x[0], x[1]);
-    if (dome.twoPhase) {
-        const double sf = entropyTV(*record, x[0], dome.saturation.liquidVolume);
-        const double sg = entropyTV(*record, x[0], dome.saturation.vaporVolume);
-        return answer(leverRule(dome.saturation, x[1], sf, sg), entropyOut, units);
-    }
-    if (withinCoVolume(*record, x[1])) return noAnswer();
-    return answer(entropyTV(*record, x[0], x[1]), entropyOut, units);
+    return evaluateOfTV(kSofTV, name, t, v, units);
 }
-
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSofTP(kaltra_name name, double t, double p, short units) {
     return evaluate(kSofTP, name, t, p, units);
 }
