@@ -1,139 +1,184 @@
-// One worksheet call of each property function, through the exported entry point, on a
-// MBWR-form fluid (R134a) and the cubic-form R13b1, in representative states: compressed
-// (subcooled) liquid, two-phase, superheated vapor and supercritical. Time per call in ns.
+// Time per worksheet call, and the cost of each part of the floor in isolation.
 //
-// Transport and surface tension run on R134a and R11: water (R718) has no fitted
-// coefficient sets in the catalogue yet, so its property functions answer -999 at once.
+// call/<function>/<fluid>/<state>        one function through its exported entry point,
+//                                         repeated at one state (the warm case: the
+//                                         coefficient caches hit on every call after the first)
+// call/<function>/<fluid>/alternating    the same function cycling through the fluid's five
+//                                         states (every call meets a temperature the caches
+//                                         do not hold)
+// part/<evaluation>                      one equation-of-state evaluation, one coefficient
+//                                         recomputation, one elementary function or one table
+//                                         lookup, alone
+//
+// part/<evaluation>/independent          the same without the chain
+//
+// The parts are timed as a chain, each call's argument depending on the previous answer, as
+// the iterations of the solvers chain them: the cost of one evaluation is its latency. The
+// independent timing lets consecutive calls overlap (throughput), a stricter figure shown
+// beside it. A fluid without coefficient sets is skipped with a note.
 #include <benchmark/benchmark.h>
 
-#include <iterator>
+#include <cmath>
+#include <cstdio>
 #include <string>
+#include <vector>
 
-#include "fluids/fluids.h"
-#include "shell/shell.h"
-#include "thermo/thermo.h"
+#include "bench/worksheet_calls.h"
+#include "transport/transport.h"
 
 namespace {
 
 using namespace kaltra;
+using namespace kaltra::bench;
 
-// A state of one fluid in internal units (unit code 0): temperature, pressure, volume,
-// enthalpy and entropy, the volume and caloric values taken from the fluid at (T, P) or,
-// for the two-phase state, at the middle of the dome.
-struct State {
-    const char* fluid;
-    const char* label;
-    double t, p, v, h, s;
+// ---- Worksheet calls ------------------------------------------------------------------------
+
+void runScenario(benchmark::State& bench, const Scenario* scenario) {
+    const std::size_t n = scenario->calls.size();
+    std::size_t i = 0;
+    for (auto _ : bench) {
+        const xl::XLOPER* r = scenario->call(scenario->calls[i]);
+        benchmark::DoNotOptimize(r->val.num);
+        if (++i == n) i = 0;
+    }
+}
+
+// ---- Parts of the floor ---------------------------------------------------------------------
+
+// Eight arguments that the chain cycles through; adding 0 times the previous answer makes
+// each call wait for the one before without changing its argument.
+struct Chain {
+    double values[8];
+    double previous = 0.0;
+    unsigned i = 0;
+    double next() { return values[i++ & 7] + 0.0 * previous; }
 };
 
-State stateOf(const char* fluid, const char* label, double t, double p) {
+using Evaluation = double (*)(const RefrigerantRecord&, double, double);
+
+// How the calls of a part follow each other: each waiting for the previous answer (its
+// latency, the cost counted in the floor), or free to overlap (its throughput, for comparison).
+enum class Timing { chained, independent };
+
+// An evaluation at one Tr (the cache hits), or alternating between two Tr further apart than
+// the cache tolerance (every call recomputes the coefficients).
+void runEvaluation(benchmark::State& bench, const char* fluid, Evaluation evaluation, Chain chain, bool recompute,
+                   Timing timing) {
     const RefrigerantRecord& record = *findRefrigerant(fluid);
-    const double v = volumeOfTP(record, t, p);
-    return {fluid, label, t, p, v, enthalpyTV(record, t, v), entropyTV(record, t, v)};
+    const double tr[2] = {0.8, 0.801};
+    unsigned k = 0;
+    for (auto _ : bench) {
+        const double x = chain.next();
+        const double answer = evaluation(record, tr[recompute ? (k++ & 1) : 0], x);
+        if (timing == Timing::chained) chain.previous = answer;
+        benchmark::DoNotOptimize(answer);
+    }
 }
 
-State twoPhaseStateOf(const char* fluid, double t) {
-    const RefrigerantRecord& record = *findRefrigerant(fluid);
-    const SaturationState saturation = saturationState(record, t);
-    const double v = 0.5 * (saturation.liquidVolume + saturation.vaporVolume);
-    const double h = 0.5 * (satLiquidEnthalpy(record, t) + satVaporEnthalpy(record, t));
-    const double s = 0.5 * (satLiquidEntropy(record, t) + satVaporEntropy(record, t));
-    return {fluid, "two-phase", t, saturation.satPressure, v, h, s};
+// Reduced densities from dilute vapor to dense liquid, and reduced volumes of the cubic form.
+constexpr Chain kDensities{{0.01, 0.05, 0.2, 0.6, 1.0, 1.8, 2.4, 2.9}};
+constexpr Chain kCubicVolumes{{0.36, 0.4, 0.5, 0.8, 1.5, 4.0, 20.0, 200.0}};
+
+template <double (*f)(double)>
+void runElementary(benchmark::State& bench, Chain chain, Timing timing) {
+    for (auto _ : bench) {
+        const double answer = f(chain.next());
+        if (timing == Timing::chained) chain.previous = answer;
+        benchmark::DoNotOptimize(answer);
+    }
 }
 
-// R134a: Tc 213.9 F, Pc 588.7 psia. R13b1: Tc 152.6 F, Pc 574.9 psia.
-const State& state(int i) {
-    static const State states[] = {
-        stateOf("R134a", "subcooled", 40.0, 300.0),
-        twoPhaseStateOf("R134a", 40.0),
-        stateOf("R134a", "superheated", 100.0, 30.0),
-        stateOf("R134a", "supercritical", 300.0, 1000.0),
-        stateOf("R13b1", "subcooled", 0.0, 300.0),
-        twoPhaseStateOf("R13b1", 0.0),
-        stateOf("R13b1", "superheated", 50.0, 30.0),
-        stateOf("R13b1", "supercritical", 250.0, 1000.0),
+double expOf(double x) { return std::exp(x); }
+double logOf(double x) { return std::log(x); }
+double sqrtOf(double x) { return std::sqrt(x); }
+
+// pow as the engine calls it: a base below 1 (tau, 1 - Tr, a reduced temperature or density)
+// and a fractional exponent.
+void runPow(benchmark::State& bench, Timing timing) {
+    Chain bases{{0.05, 0.1, 0.2, 0.35, 0.5, 0.7, 0.85, 0.95}};
+    const double exponents[8] = {6.5, 1.5, 0.2, 1.26, 0.6, 1.8, 2.8, 1.2};
+    for (auto _ : bench) {
+        const double answer = std::pow(bases.next(), exponents[bases.i & 7]);
+        if (timing == Timing::chained) bases.previous = answer;
+        benchmark::DoNotOptimize(answer);
+    }
+}
+
+// The conversions of the worksheet layer in the measured unit code, one after the other.
+void runUnitConversion(benchmark::State& bench) {
+    using Conversion = double (*)(int, double);
+    const Conversion conversions[4] = {temperatureIn, pressureIn, volumeOut, enthalpyOut};
+    Chain chain{{20.0, 3.5, 0.05, 250.0, -10.0, 12.0, 0.8, 400.0}};
+    for (auto _ : bench) {
+        chain.previous = conversions[chain.i & 3](kMeasuredUnits, chain.next());
+        benchmark::DoNotOptimize(chain.previous);
+    }
+}
+
+void runLookup(benchmark::State& bench, const char* fluid) {
+    for (auto _ : bench) benchmark::DoNotOptimize(findRefrigerant(fluid));
+}
+
+void runTransportLookup(benchmark::State& bench, const char* fluid) {
+    const RefrigerantRecord& record = *findRefrigerant(fluid);
+    for (auto _ : bench) benchmark::DoNotOptimize(findTransportEntry(record));
+}
+
+void registerParts() {
+    struct Named {
+        const char* name;
+        Evaluation evaluation;
     };
-    return states[i];
+    const Named mbwr[] = {{"mbwrPressure", mbwrPressure},
+                          {"mbwrPressureSlope", mbwrPressureSlope},
+                          {"mbwrResidual", mbwrResidual},
+                          {"mbwrResidualDT", mbwrResidualDT}};
+    for (Timing timing : {Timing::chained, Timing::independent}) {
+        const std::string suffix = timing == Timing::chained ? "" : "/independent";
+        for (const Named& e : mbwr) {
+            benchmark::RegisterBenchmark(("part/" + std::string(e.name) + suffix).c_str(), runEvaluation, "R134a",
+                                         e.evaluation, kDensities, false, timing);
+            benchmark::RegisterBenchmark(("part/" + std::string(e.name) + "+recompute" + suffix).c_str(), runEvaluation,
+                                         "R134a", e.evaluation, kDensities, true, timing);
+        }
+        benchmark::RegisterBenchmark(("part/cubicPressure" + suffix).c_str(), runEvaluation, "R13b1", cubicPressure,
+                                     kCubicVolumes, false, timing);
+        benchmark::RegisterBenchmark(("part/exp" + suffix).c_str(), runElementary<expOf>,
+                                     Chain{{-9.0, -4.0, -2.2, -1.0, -0.5, -0.1, 0.3, 1.0}}, timing);
+        benchmark::RegisterBenchmark(("part/log" + suffix).c_str(), runElementary<logOf>,
+                                     Chain{{0.01, 0.1, 0.5, 0.9, 1.2, 3.0, 20.0, 90.0}}, timing);
+        benchmark::RegisterBenchmark(("part/sqrt" + suffix).c_str(), runElementary<sqrtOf>,
+                                     Chain{{0.01, 0.1, 0.5, 0.9, 1.2, 3.0, 20.0, 90.0}}, timing);
+        benchmark::RegisterBenchmark(("part/pow" + suffix).c_str(), runPow, timing);
+    }
+    benchmark::RegisterBenchmark("part/unitConversion", runUnitConversion);
+    for (const char* fluid : kMeasuredFluids) {
+        benchmark::RegisterBenchmark((std::string("part/catalogueLookup/") + fluid).c_str(), runLookup, fluid);
+        benchmark::RegisterBenchmark((std::string("part/transportLookup/") + fluid).c_str(), runTransportLookup, fluid);
+    }
 }
-constexpr int kStates = 8;
-
-template <typename Call>
-void run(benchmark::State& bench, const Call& call) {
-    const State& s = state(static_cast<int>(bench.range(0)));
-    bench.SetLabel(std::string(s.fluid) + " " + s.label);
-    for (auto _ : bench) benchmark::DoNotOptimize(call(s));
-}
-
-// Every state of both fluids.
-void allStates(benchmark::internal::Benchmark* b) {
-    for (int i = 0; i < kStates; ++i) b->Arg(i);
-}
-
-#define KALT_BENCH_STATE(function, ...)                                                               \
-    void BM_##function(benchmark::State& bench) {                                                     \
-        run(bench, [](const State& s) { return function(s.fluid, __VA_ARGS__, 0)->val.num; });       \
-    }                                                                                                 \
-    BENCHMARK(BM_##function)->Apply(allStates)
-
-KALT_BENCH_STATE(KaltPsat, s.t);
-KALT_BENCH_STATE(KaltTsat, s.p);
-KALT_BENCH_STATE(KaltVf, s.t);
-KALT_BENCH_STATE(KaltVg, s.t);
-KALT_BENCH_STATE(KaltPofTV, s.t, s.v);
-KALT_BENCH_STATE(KaltVofTP, s.t, s.p);
-KALT_BENCH_STATE(KaltZofTV, s.t, s.v);
-KALT_BENCH_STATE(KaltZofTP, s.t, s.p);
-KALT_BENCH_STATE(KaltHf, s.t);
-KALT_BENCH_STATE(KaltHg, s.t);
-KALT_BENCH_STATE(KaltHofTV, s.t, s.v);
-KALT_BENCH_STATE(KaltHofTP, s.t, s.p);
-KALT_BENCH_STATE(KaltSf, s.t);
-KALT_BENCH_STATE(KaltSg, s.t);
-KALT_BENCH_STATE(KaltSofTV, s.t, s.v);
-KALT_BENCH_STATE(KaltSofTP, s.t, s.p);
-KALT_BENCH_STATE(KaltTofPH, s.p, s.h);
-KALT_BENCH_STATE(KaltTofPS, s.p, s.s);
-KALT_BENCH_STATE(KaltCpofTP, s.t, s.p);
-KALT_BENCH_STATE(KaltCvofTP, s.t, s.p);
-
-// Transport and surface tension: R134a and R11 (liquid, vapor, supercritical).
-struct TransportState {
-    const char* fluid;
-    const char* label;
-    double t, p;
-};
-const TransportState kTransportStates[] = {
-    {"R134a", "liquid", 40.0, 300.0},   {"R134a", "vapor", 100.0, 30.0}, {"R134a", "supercritical", 300.0, 1000.0},
-    {"R11", "liquid", 77.0, 100.0},     {"R11", "vapor", 200.0, 5.0},    {"R11", "supercritical", 450.0, 1000.0},
-};
-
-void transportStates(benchmark::internal::Benchmark* b) {
-    for (int i = 0; i < static_cast<int>(std::size(kTransportStates)); ++i) b->Arg(i);
-}
-
-#define KALT_BENCH_TRANSPORT(function, ...)                                                           \
-    void BM_##function(benchmark::State& bench) {                                                     \
-        const TransportState& s = kTransportStates[bench.range(0)];                                   \
-        bench.SetLabel(std::string(s.fluid) + " " + s.label);                                         \
-        for (auto _ : bench) benchmark::DoNotOptimize(function(s.fluid, __VA_ARGS__, 0)->val.num);    \
-    }                                                                                                 \
-    BENCHMARK(BM_##function)->Apply(transportStates)
-
-KALT_BENCH_TRANSPORT(KaltMUofTP, s.t, s.p);
-KALT_BENCH_TRANSPORT(KaltNUofTP, s.t, s.p);
-KALT_BENCH_TRANSPORT(KaltTKofTP, s.t, s.p);
-KALT_BENCH_TRANSPORT(KaltSt, s.t);
-
-// Surface tension needs no coefficient sets, so water answers it already.
-void BM_KaltSt_R718(benchmark::State& bench) {
-    for (auto _ : bench) benchmark::DoNotOptimize(KaltSt("R718", 150.0, 0)->val.num);
-}
-BENCHMARK(BM_KaltSt_R718);
-
-// The catalogue search alone, for scale: the last record, three texts compared per record.
-void BM_KaltMW_lastRecord(benchmark::State& bench) {
-    for (auto _ : bench) benchmark::DoNotOptimize(KaltMW("Propylene")->val.num);
-}
-BENCHMARK(BM_KaltMW_lastRecord);
 
 }  // namespace
+
+#ifndef KALTRA_COMPILER_FLAGS
+#define KALTRA_COMPILER_FLAGS "unknown"
+#endif
+
+int main(int argc, char** argv) {
+    std::vector<std::string> skipped;
+    static const std::vector<Scenario> all = scenarios(skipped);
+    for (const std::string& fluid : skipped)
+        std::fprintf(stderr, "note: %s has no coefficient sets yet; its calls are skipped\n", fluid.c_str());
+    for (const Scenario& s : all) benchmark::RegisterBenchmark(("call/" + s.id()).c_str(), runScenario, &s);
+    registerParts();
+
+    benchmark::Initialize(&argc, argv);
+    std::string skippedList;
+    for (const std::string& fluid : skipped) skippedList += (skippedList.empty() ? "" : " ") + fluid;
+    benchmark::AddCustomContext("skipped fluids (no coefficient sets)", skippedList.empty() ? "none" : skippedList);
+    benchmark::AddCustomContext("compiler", __VERSION__);
+    benchmark::AddCustomContext("compiler flags", KALTRA_COMPILER_FLAGS);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "host/kaltra.h"
+#include "host/platform.h"
 #include "shell/xlcall.h"
 
 namespace kaltra::host {
@@ -164,29 +165,6 @@ int findFunction(const std::vector<AddinFunction>& functions, const std::string&
 
 namespace {
 
-// One argument in each of the forms a type code may ask for.
-struct PassedArgument {
-    const char* text;
-    double number;
-    short integer;
-};
-
-// Calls `address` with the arguments the codes describe, building the C signature one
-// argument at a time.
-template <typename... Passed>
-xl::LPXLOPER invoke(void* address, const char* codes, const PassedArgument* arguments, Passed... passed) {
-    if (*codes == 0) return reinterpret_cast<xl::LPXLOPER (*)(Passed...)>(address)(passed...);
-    if constexpr (sizeof...(Passed) < kMaxHostArguments) {
-        switch (*codes) {
-            case 'C': return invoke(address, codes + 1, arguments + 1, passed..., arguments->text);
-            case 'B': return invoke(address, codes + 1, arguments + 1, passed..., arguments->number);
-            case 'I': return invoke(address, codes + 1, arguments + 1, passed..., arguments->integer);
-            default: break;
-        }
-    }
-    return nullptr;
-}
-
 // A text read as a number the way Excel reads a typed number: digits, a point, an
 // exponent, a sign; nothing else.
 bool readNumber(const std::string& text, double& x) {
@@ -272,7 +250,17 @@ Value callFunction(const AddinFunction& function, const std::vector<Value>& argu
         }
     }
     for (int i = 0; i < count; ++i) passed[i].text = texts[i].c_str();
-    return valueOfResult(invoke(function.address, function.typeText.c_str() + 1, passed.data()));
+    WorksheetCall call = callWorksheetFunction(function.address, function.typeText.c_str() + 1, passed.data());
+    if (!call.conventionKept) {
+        // Excel itself would go on with a corrupted stack; nothing the add-in answers after
+        // this can be trusted.
+        std::fprintf(stderr,
+                     "kaltra: %s took %d of its %d bytes of arguments off the stack: it is not __stdcall, "
+                     "and Excel would crash calling it\n",
+                     function.name.c_str(), call.removedBytes, call.argumentBytes);
+        std::exit(kBrokenCallingConvention);
+    }
+    return valueOfResult(call.result);
 }
 
 // ---- Parsing ----------------------------------------------------------------------------
@@ -402,7 +390,7 @@ struct Parser {
         for (;;) {
             if (position >= source.size()) {
                 token = Token::bad;
-                tokenText = "\"";
+                tokenText.assign(1, '"');
                 return;
             }
             char c = source[position++];

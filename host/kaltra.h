@@ -62,10 +62,15 @@ constexpr int kMaxHostArguments = 5;
 // Index of a function by name, letters compared regardless of case; -1 if absent.
 int findFunction(const std::vector<AddinFunction>& functions, const std::string& name);
 
+// Exit status of the host when a worksheet function broke Excel's calling convention.
+constexpr int kBrokenCallingConvention = 3;
+
 // Calls a function with arguments converted by its type text the way Excel converts
 // them: a number truncated toward zero for an integer argument (#VALUE! outside -32768 to
 // 32767), a text that reads as a number for a number, a number written out for a text, a
-// blank as 0 or ""; an error argument is the answer without a call.
+// blank as 0 or ""; an error argument is the answer without a call. A function that does
+// not take its own arguments off the stack on 32-bit Windows ends the host with a message
+// and kBrokenCallingConvention.
 Value callFunction(const AddinFunction& function, const std::vector<Value>& arguments);
 
 // ---- Formulas ---------------------------------------------------------------------------

@@ -3,22 +3,24 @@
 //   kaltra [--addin PATH] 'KaltHofTP("R134a", 25, 10, 1)'   one formula
 //   kaltra [--addin PATH]                                 formulas from stdin, one a line
 //   kaltra [--addin PATH] functions                       the registered functions
+//   kaltra [--addin PATH] registrations                   the registrations, texts as received
 //   kaltra [--addin PATH] sheet [--csv] FILE.csv          a worksheet, computed
+//   kaltra [--addin PATH] chart NAME [--units CODE] [-o FILE.svg]   a log(p)-h chart
 //
 // The add-in is the library given by --addin, else by the environment variable
-// KALTRA_ADDIN, else the Kaltra64 library beside this program. Exit status: 0 done, 1 a
-// formula or cell had a problem (told on stderr), 2 the add-in or a file could not be used.
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
+// KALTRA_ADDIN, else the Kaltra64 library beside this program (Kaltra32 in a 32-bit
+// host). Exit status: 0 done, 1 a formula or cell had a problem (told on stderr), 2 the
+// add-in or a file could not be used, 3 a worksheet function broke Excel's calling
+// convention.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "host/chart.h"
 #include "host/kaltra.h"
+#include "host/platform.h"
 #include "host/standin_excel.h"
 
 using namespace kaltra::host;
@@ -29,32 +31,21 @@ constexpr int kDone = 0;
 constexpr int kFormulaProblem = 1;
 constexpr int kCannotRun = 2;
 
-#if UINTPTR_MAX == 0xFFFFFFFFu
-constexpr const char* kAddinFile = "Kaltra32.so";
-#else
-constexpr const char* kAddinFile = "Kaltra64.so";
-#endif
-
 void printUsage(FILE* out) {
     std::fprintf(out,
                  "usage: kaltra [--addin PATH] 'FORMULA'          evaluate one formula, e.g. 'KaltPsat(\"R134a\", 25, 1)'\n"
                  "       kaltra [--addin PATH]                    evaluate formulas from standard input, one a line\n"
                  "       kaltra [--addin PATH] functions          list the registered worksheet functions\n"
+                 "       kaltra [--addin PATH] registrations      print every registration's texts, tab-separated\n"
                  "       kaltra [--addin PATH] sheet [--csv] FILE.csv\n"
                  "                                                compute a worksheet and print its grid\n"
+                 "%s"
                  "The add-in is PATH, else $KALTRA_ADDIN, else %s beside kaltra.\n",
-                 kAddinFile);
+                 chartUsage(), kDefaultAddinFile);
 }
 
-// The Kaltra64 library in the directory of this program.
-std::string defaultAddinPath() {
-    char self[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return kAddinFile;
-    std::string path(self, static_cast<std::size_t>(length));
-    std::size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/" + kAddinFile;
-}
+// The add-in library in the directory of this program.
+std::string defaultAddinPath() { return pathInFolder(programFolder(), kDefaultAddinFile); }
 
 std::vector<std::string> splitArgumentText(const std::string& text) {
     std::vector<std::string> names;
@@ -77,19 +68,19 @@ bool callableType(const std::string& typeText) {
 // Loads and opens the add-in as Excel does; fills the function list from what it
 // registered. False after telling why on stderr.
 bool openAddin(const std::string& path, std::vector<AddinFunction>& functions) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    void* library = loadLibrary(path, why);
     if (!library) {
-        std::fprintf(stderr, "kaltra: cannot load the add-in %s: %s\n", path.c_str(), dlerror());
+        std::fprintf(stderr, "kaltra: cannot load the add-in %s: %s\n", path.c_str(), why.c_str());
         return false;
     }
-    auto autoOpen = reinterpret_cast<int (*)()>(dlsym(library, "xlAutoOpen"));
+    auto autoOpen = reinterpret_cast<int(KALT_PASCAL*)()>(exportedAddress(library, "xlAutoOpen"));
     if (!autoOpen) {
         std::fprintf(stderr, "kaltra: %s is not an add-in: it exports no xlAutoOpen\n", path.c_str());
         return false;
     }
-    char full[PATH_MAX];
     standinReset();
-    standinSetAddinPath(realpath(path.c_str(), full) ? full : path.c_str());
+    standinSetAddinPath(absolutePath(path).c_str());
     int opened = autoOpen();
     for (const standin::Alert& alert : standinAlerts()) {
         std::fprintf(stderr, "kaltra: the add-in says: %s\n", utf8FromWindows1252(alert.text).c_str());
@@ -112,7 +103,7 @@ bool openAddin(const std::string& path, std::vector<AddinFunction>& functions) {
         function.category = texts[standin::category];
         function.functionHelp = texts[standin::functionHelp];
         function.argumentHelps.assign(texts.begin() + standin::firstArgumentHelp, texts.end());
-        function.address = dlsym(library, texts[standin::procedure].c_str());
+        function.address = exportedAddress(library, texts[standin::procedure].c_str());
         function.callable = function.address && callableType(function.typeText);
         if (!function.address) {
             std::fprintf(stderr, "kaltra: warning: %s is registered but the add-in does not export it\n",
@@ -139,6 +130,17 @@ void listFunctions(const std::vector<AddinFunction>& functions) {
             std::string help = i < function.argumentHelps.size() ? function.argumentHelps[i] : std::string();
             std::printf("    %s: %s\n", utf8FromWindows1252(function.argumentNames[i]).c_str(), utf8FromWindows1252(help).c_str());
         }
+    }
+}
+
+// Every registration the add-in made, one a line, its texts as xlfRegister received them
+// (in UTF-8) separated by tabs.
+void listRegistrations() {
+    for (const standin::Registration& registration : standinRegistrations()) {
+        for (std::size_t i = 0; i < registration.texts.size(); ++i) {
+            std::printf("%s%s", i ? "\t" : "", utf8FromWindows1252(registration.texts[i]).c_str());
+        }
+        std::printf("\n");
     }
 }
 
@@ -186,6 +188,7 @@ int runBatch(const std::vector<AddinFunction>& functions) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    useBinaryStandardStreams();
     std::string addin;
     int first = 1;
     if (first < argc && (std::strcmp(argv[first], "--help") == 0 || std::strcmp(argv[first], "-h") == 0)) {
@@ -206,7 +209,8 @@ int main(int argc, char** argv) {
     }
 
     // What to do, checked before the add-in is loaded.
-    enum class Mode { batch, one, functions, sheet } mode = Mode::batch;
+    enum class Mode { batch, one, functions, registrations, sheet, chart } mode = Mode::batch;
+    ChartRequest chart;
     bool asCsv = false;
     const char* sheetPath = nullptr;
     int rest = argc - first;
@@ -214,6 +218,8 @@ int main(int argc, char** argv) {
         mode = Mode::batch;
     } else if (std::strcmp(argv[first], "functions") == 0 && rest == 1) {
         mode = Mode::functions;
+    } else if (std::strcmp(argv[first], "registrations") == 0 && rest == 1) {
+        mode = Mode::registrations;
     } else if (std::strcmp(argv[first], "sheet") == 0) {
         mode = Mode::sheet;
         int at = first + 1;
@@ -226,6 +232,9 @@ int main(int argc, char** argv) {
             return kCannotRun;
         }
         sheetPath = argv[at];
+    } else if (std::strcmp(argv[first], "chart") == 0) {
+        mode = Mode::chart;
+        if (!parseChartArguments(rest - 1, argv + first + 1, chart)) return kCannotRun;
     } else if (rest == 1) {
         mode = Mode::one;
     } else {
@@ -238,7 +247,9 @@ int main(int argc, char** argv) {
 
     switch (mode) {
         case Mode::functions: listFunctions(functions); return kDone;
+        case Mode::registrations: listRegistrations(); return kDone;
         case Mode::sheet: return runSheet(sheetPath, functions, asCsv);
+        case Mode::chart: return runChart(chart, functions);
         case Mode::one: return runOne(argv[first], functions);
         case Mode::batch: return runBatch(functions);
     }

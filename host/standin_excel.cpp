@@ -14,6 +14,10 @@ namespace {
 // Excel takes at most this many arguments in one callback.
 constexpr int kMaxCallbackArguments = 255;
 
+// XLCallVer's answer: version 5.0 of the callback interface (major number in the high
+// byte), the version of Excel4 and Excel4v.
+constexpr int kCallbackVersion = 0x0500;
+
 // The add-in's full file name.
 std::string AddinPath = "Kaltra64";
 
@@ -170,6 +174,12 @@ extern "C" STANDIN_API int KALT_CDECL Excel4(int xlfn, xl::LPXLOPER operRes, int
 extern "C" STANDIN_API int KALT_PASCAL Excel4v(int xlfn, xl::LPXLOPER operRes, int count, xl::LPXLOPER opers[]) {
     return dispatch(xlfn, operRes, count, opers);
 }
+
+// The version of the callback interface.
+extern "C" STANDIN_API int KALT_PASCAL XLCallVer(void) { return kCallbackVersion; }
+
+// Pen input does not exist here.
+extern "C" STANDIN_API long KALT_PASCAL LPenHelper(int /*code*/, void* /*data*/) { return xl::xlretFailed; }
 
 STANDIN_API void standinReset() {
     std::vector<standin::Registration>().swap(Registrations);

@@ -1,6 +1,8 @@
 // The stand-in Excel: the callbacks Excel4 and Excel4v for what the add-in asks of Excel
 // (xlfRegister, xlGetName, xlFree, xlCoerce, xlcAlert), built as a shared library that the
-// add-in links against as it links against Excel's callback library on Windows.
+// add-in links against as it links against Excel's callback library on Windows. On Windows
+// it is that library, XLCALL32.DLL, exporting XLCallVer, Excel4, Excel4v and LPenHelper by
+// name and by the ordinals 1 to 4.
 //
 // It remembers every registration and every alert, checks every counted string it is
 // handed, and can be told to refuse one registration. This header is its control side,
@@ -10,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#define STANDIN_API __attribute__((visibility("default")))
+#include "host/platform.h"
 
 namespace standin {
 

@@ -2,6 +2,7 @@
 // unit labels, names by index, index by name, and each fluid's constants and limits.
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "thermo/counters.h"
 
 namespace kaltra {
 namespace {
@@ -40,25 +41,32 @@ KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltForm(short index) {
 
 // The index reads only the three texts, so it never completes a record.
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltIndex(kaltra_name name) {
+    KALTRA_COUNT(counters::catalogueLookup, 1);
     return IntegerResult(refrigerantIndex(name));
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltMW(kaltra_name name) {
+    KALTRA_COUNT(counters::catalogueLookup, 1);
     const RefrigerantRecord* record = findRefrigerant(name);
     return NumberResult(record ? constantsOf(*record)[slot::molarMass] : kUnknownFluid);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltZc(kaltra_name name) {
+    KALTRA_COUNT(counters::catalogueLookup, 1);
     const RefrigerantRecord* record = findRefrigerant(name);
     return NumberResult(record ? constantsOf(*record)[slot::critZ] : kUnknownFluid);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltTmax(kaltra_name name, short units) {
+    KALTRA_COUNT(counters::catalogueLookup, 1);
+    KALTRA_COUNT(counters::unitConversion, 1);
     const RefrigerantRecord* record = findRefrigerant(name);
     return NumberResult(record ? temperatureOut(units, record->maxTemp) : kUnknownFluid);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltPmax(kaltra_name name, short units) {
+    KALTRA_COUNT(counters::catalogueLookup, 1);
+    KALTRA_COUNT(counters::unitConversion, 1);
     const RefrigerantRecord* record = findRefrigerant(name);
     return NumberResult(record ? pressureOut(units, record->maxPressure) : kUnknownFluid);
 }

@@ -13,6 +13,7 @@
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
 
@@ -88,6 +89,7 @@ bool boundInputs(const RefrigerantRecord& record, const Inputs& inputs, double x
         const Input& input = inputs.input[i];
         double& value = x[input.argument];
         if (!std::isfinite(value)) return false;
+        KALTRA_COUNT(counters::unitConversion, 1);
         value = bounded(record, input.in(units, value), input.upper, input.lower);
     }
     return true;
@@ -127,6 +129,7 @@ enum Needs : unsigned {
 
 // The record of a name when that fluid can answer; null otherwise.
 const RefrigerantRecord* answeringFluid(const char* name, unsigned needs) {
+    KALTRA_COUNT(counters::catalogueLookup, 1);
     const RefrigerantRecord* record = findRefrigerant(name);
     if (record == nullptr) return nullptr;
     if ((needs & kEquationOfState) != 0 && !hasCoefficientSets(*record)) return nullptr;
@@ -143,6 +146,7 @@ double unconverted(int, double x) { return x; }
 
 // An engine answer in the caller's units; a non-finite one is no answer.
 xl::LPXLOPER answer(double x, Conversion out, int units) {
+    KALTRA_COUNT(counters::unitConversion, 1);
     const double shown = out(units, x);
     return std::isfinite(shown) ? NumberResult(shown) : noAnswer();
 }

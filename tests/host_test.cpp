@@ -292,6 +292,27 @@ TEST_F(Host, FunctionsAreListedAsTheInsertFunctionDialogShowsThem) {
     EXPECT_LT(r.out.find("  KaltUnits("), r.out.find("  KaltTKofTP(")) << "in registration order";
 }
 
+TEST_F(Host, RegistrationsArePrintedAsExcelReceivedThem) {
+    Outcome r = kaltra({"registrations"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> rows;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 33u) << r.out;
+    // file name, procedure, type text, function text, argument text, macro type, category,
+    // shortcut, help topic, function help, argument helps
+    std::string addin = KALTRA_ADDIN_PATH;
+    std::string pofTV = "\tKaltPofTV\tRCBBI\tKaltPofTV\tname,temperature,spec. vol.,units\t1\tKaltra V1.00\t\t\t"
+                        "pres. from temp. and spec. vol.\tname or formula\ttemperature\tspecific volume\tunit code (0-7)";
+    bool found = false;
+    for (const std::string& row : rows) {
+        EXPECT_EQ(row.rfind(addin + "\t", 0), 0u) << "each registration starts with the add-in's file name: " << row;
+        found = found || row.find(pofTV) != std::string::npos;
+    }
+    EXPECT_TRUE(found) << r.out;
+    EXPECT_EQ(rows.front().find("\tKaltUnits\tRII\t"), rows.front().find('\t')) << "in registration order";
+}
+
 // ---- Worksheets -------------------------------------------------------------------------
 
 TEST_F(Host, SheetComputesNumbersTextsAndFormulas) {

@@ -1,6 +1,7 @@
 // Temperature from pressure and enthalpy or entropy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -43,12 +44,13 @@ std::vector<State> singlePhaseStates(const RefrigerantRecord& r) {
     const double tmin = k[slot::minTemp], tc = k[slot::critTemp], pc = k[slot::critPressure];
     const double tm = tmin + 0.5 * (tc - tmin);
     const double psat = saturationPressure(r, tm);
+    const double hot = tc + std::min(100.0, 0.25 * (r.maxTemp - tc)), cold = tc - std::min(40.0, 0.25 * (tc - tmin));
     return {{"compressed liquid", tm, 2.0 * psat},
             {"subcooled well below saturation", tm - 0.25 * (tm - tmin), 1.2 * psat},
             {"superheated vapor", tm, 0.5 * psat},
-            {"superheated far above saturation", tc + 100.0, 0.5 * psat},
-            {"supercritical hot", tc + 100.0, 1.5 * pc},
-            {"supercritical cold", tc - 40.0, 1.5 * pc}};
+            {"superheated far above saturation", hot, 0.5 * psat},
+            {"supercritical hot", hot, 1.5 * pc},
+            {"supercritical cold", cold, 1.5 * pc}};
 }
 
 // T(P, x(T, v(T, P))) returns T. The coefficient caches limit this to about 1e-3 degF: near

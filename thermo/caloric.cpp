@@ -4,6 +4,7 @@
 // their first lookup.
 #include <cmath>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 
 namespace kaltra {
@@ -23,6 +24,8 @@ CubicTerms cubicTerms(const double* k, double tr, double vr) {
     const double* params = k + slot::cubicParams;
     const double a0 = params[0], b = params[1], c0 = params[2], d0 = params[3];
     const double ma = params[4], mc = params[5], md = params[6];
+    KALTRA_COUNT(counters::pow, 3);
+    KALTRA_COUNT(counters::sqrt, 1);
     CubicTerms x;
     x.a = a0 / std::pow(tr, ma);
     x.b = b;
@@ -40,6 +43,7 @@ double cubicHelmholtz(const double* k, double tr, double rhor) {
     const CubicTerms x = cubicTerms(k, tr, vr);
     // At or inside the largest root of vr^2 + c vr - d^2 the logarithm has no meaning.
     if (x.m <= 1.0) return kFailureMark;
+    KALTRA_COUNT(counters::log, 3);
     const double* cv = k + slot::cubicIdealGasCoeffs;
     const double s0 = k[slot::entropyRef];
     const double e0 = k[slot::energyRef];
@@ -57,6 +61,8 @@ double cubicEntropy(const double* k, double tr, double rhor) {
     const double vr = 1.0 / rhor;
     const CubicTerms x = cubicTerms(k, tr, vr);
     if (x.m <= 1.0) return kFailureMark;
+    KALTRA_COUNT(counters::pow, 3);
+    KALTRA_COUNT(counters::log, 3);
     const double* params = k + slot::cubicParams;
     const double a0 = params[0], c0 = params[2], d0 = params[3];
     const double ma = params[4], mc = params[5], md = params[6];
@@ -85,6 +91,7 @@ double reducedPressure(const RefrigerantRecord& record, double tr, double rhor) 
 
 // phi0 = alpha0 + alpha1 Tr + alpha2 Tr^2 + alpha3 Tr^3 + alpha4/Tr + (alpha5 + alpha6 Tr) ln Tr
 double idealHelmholtz(const RefrigerantRecord& record, double tr) {
+    KALTRA_COUNT(counters::log, 1);
     const double* alpha = constantsOf(record) + slot::mbwrIdealGasCoeffs;
     return ((alpha[3] * tr + alpha[2]) * tr + alpha[1]) * tr + alpha[0] + alpha[4] / tr
            + std::log(tr) * (alpha[5] + alpha[6] * tr);
@@ -92,6 +99,7 @@ double idealHelmholtz(const RefrigerantRecord& record, double tr) {
 
 // dphi0/dTr = 3 alpha3 Tr^2 + 2 alpha2 Tr + alpha1 + alpha6 - alpha4/Tr^2 + alpha5/Tr + alpha6 ln Tr
 double idealHelmholtzSlope(const RefrigerantRecord& record, double tr) {
+    KALTRA_COUNT(counters::log, 1);
     const double* alpha = constantsOf(record) + slot::mbwrIdealGasCoeffs;
     const double tr2 = tr * tr;
     return 3.0 * alpha[3] * tr2 + 2.0 * alpha[2] * tr + alpha[1] + alpha[6] - alpha[4] / tr2 + alpha[5] / tr
@@ -101,6 +109,7 @@ double idealHelmholtzSlope(const RefrigerantRecord& record, double tr) {
 // A/(R Tc) = phi0(Tr) + Tr (ln rhor + rhor I) (MBWR form), closed form of the cubic form
 double reducedHelmholtz(const RefrigerantRecord& record, double tr, double rhor) {
     if (isCubicForm(record)) return cubicHelmholtz(constantsOf(record), tr, rhor);
+    KALTRA_COUNT(counters::log, 1);
     const double i = mbwrResidual(record, tr, rhor);
     return idealHelmholtz(record, tr) + tr * (std::log(rhor) + rhor * i);
 }
@@ -117,6 +126,7 @@ double reducedEntropy(const RefrigerantRecord& record, double tr, double rhor) {
     if (isCubicForm(record)) return cubicEntropy(constantsOf(record), tr, rhor);
     const double i = mbwrResidual(record, tr, rhor);
     const double di = mbwrResidualDT(record, tr, rhor);
+    KALTRA_COUNT(counters::log, 1);
     return -idealHelmholtzSlope(record, tr) - std::log(rhor) - rhor * (i + tr * di);
 }
 

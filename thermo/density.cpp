@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 
 namespace kaltra {
@@ -75,11 +76,16 @@ double newtonOnlyDensity(const RefrigerantRecord& record, double tr, double pr, 
 }  // namespace
 
 // Reduced saturated-liquid density estimate, 1/(1 - 0.766725675709 (1 - Tr)^0.2)
-double liquidDensityGuess(double tr) { return 1.0 / (1.0 - 0.766725675709 * std::pow(1.0 - tr, 0.2)); }
+double liquidDensityGuess(double tr) {
+    KALTRA_COUNT(counters::pow, 1);
+    return 1.0 / (1.0 - 0.766725675709 * std::pow(1.0 - tr, 0.2));
+}
 
 // Saturated-vapor compressibility estimate, s = sqrt(1 - Tr):
 // Z = 1 - (1 - Zc) exp[(0.468319200275 s - 1.88530998752) s/(1 - 1.09976061535 s)]
 double vaporZGuess(double zc, double tr) {
+    KALTRA_COUNT(counters::sqrt, 1);
+    KALTRA_COUNT(counters::exp, 1);
     const double s = std::sqrt(1.0 - tr);
     return 1.0 - (1.0 - zc) * std::exp((0.468319200275 * s - 1.88530998752) * s / (1.0 - 1.09976061535 * s));
 }
@@ -87,6 +93,7 @@ double vaporZGuess(double zc, double tr) {
 // Reduced density of the MBWR equation at (Tr, Pr) on the branch the phase hint asks for:
 // limited Newton steps from a branch-specific start, then a fixed bisection.
 double mbwrDensity(const RefrigerantRecord& record, double tr, double pr, int phaseHint) {
+    KALTRA_COUNT(counters::mbwrDensity, 1);
     if (std::strcmp(record.name, kNewtonOnlyFluid) == 0) return newtonOnlyDensity(record, tr, pr, phaseHint);
 
     const double* k = constantsOf(record);
@@ -152,6 +159,7 @@ double mbwrVolume(const RefrigerantRecord& record, double tr, double pr, int pha
 // Reduced volume of the cubic equation at (Tr, Pr) by a fixed bisection over the bracket
 // of the phase hint; the -999 mark below the co-volume reads as a low pressure.
 double cubicVolume(const RefrigerantRecord& record, double tr, double pr, int phaseHint) {
+    KALTRA_COUNT(counters::cubicVolume, 1);
     double lo, hi;
     if (phaseHint == kLiquidRoot) {
         lo = 0.3;
@@ -206,6 +214,7 @@ double zOfTP(const RefrigerantRecord& record, double t, double p) {
 // v = vc vr, vr the liquid root at or above the saturation pressure, the vapor root below
 // it, and the single root from just below the critical temperature on
 double volumeOfTP(const RefrigerantRecord& record, double t, double p) {
+    KALTRA_COUNT(counters::volumeOfTP, 1);
     const double* k = constantsOf(record);
     const int phaseHint = phaseHintOfTP(record, t, p);
     const double tr = reducedTemperature(k, t);

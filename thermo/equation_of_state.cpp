@@ -8,6 +8,7 @@
 // call.
 #include <cmath>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 
 namespace kaltra {
@@ -211,6 +212,7 @@ ResidualCoefficients residualSlopeCoefficients(const RefrigerantRecord& record, 
 const PressureCoefficients& cachedPressureCoefficients(PressureCache& cache, const RefrigerantRecord& record,
                                                        double tr) {
     if (cacheMisses(cache.record, cache.tr, record, tr)) {
+        KALTRA_COUNT(&cache == &pressureCache ? counters::pressureCoefficients : counters::pressureSlopeCoefficients, 1);
         cache.k = pressureCoefficients(record, tr);
         cache.record = &record;
         cache.tr = tr;
@@ -234,6 +236,7 @@ double residualSeries(const ResidualCoefficients& k, double rhor, double e) {
 
 // Pr = [T rhor + a2 rhor^2 + ... + a9 rhor^9 + E (c1 rhor^3 + c2 rhor^5 + ... + c6 rhor^13)]/Zc
 double mbwrPressure(const RefrigerantRecord& record, double tr, double rhor) {
+    KALTRA_COUNT(counters::mbwrPressure, 1);
     const PressureCoefficients& k = cachedPressureCoefficients(pressureCache, record, tr);
     const double gamma = constantsOf(record)[slot::gamma];
     const double r2 = rhor * rhor;
@@ -255,6 +258,7 @@ double mbwrPressure(const RefrigerantRecord& record, double tr, double rhor) {
 
 // dPr/drhor = [T + sum n an rhor^(n-1) + E sum ck ((2k+1) rhor^(2k) - 2 gamma rhor^(2k+2))]/Zc
 double mbwrPressureSlope(const RefrigerantRecord& record, double tr, double rhor) {
+    KALTRA_COUNT(counters::mbwrPressureSlope, 1);
     const PressureCoefficients& k = cachedPressureCoefficients(pressureSlopeCache, record, tr);
     const double gamma = constantsOf(record)[slot::gamma];
     const double r2 = rhor * rhor;
@@ -272,7 +276,9 @@ double mbwrPressureSlope(const RefrigerantRecord& record, double tr, double rhor
 // I = (1/rhor) integral from 0 to rhor of (Z - 1)/rho d rho
 //   = sum an rhor^(n-2)/((n-1) T) + (E/T)(d1 rhor + d2 rhor^3 + ... + d5 rhor^9)
 double mbwrResidual(const RefrigerantRecord& record, double tr, double rhor) {
+    KALTRA_COUNT(counters::mbwrResidual, 1);
     if (cacheMisses(residualCache.record, residualCache.tr, record, tr)) {
+        KALTRA_COUNT(counters::residualCoefficients, 1);
         residualCache.k = residualCoefficients(record, tr);
         residualCache.record = &record;
         residualCache.tr = tr;
@@ -284,7 +290,9 @@ double mbwrResidual(const RefrigerantRecord& record, double tr, double rhor) {
 
 // dI/dTr at constant rhor, from the Tr-derivatives of the residual coefficients
 double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor) {
+    KALTRA_COUNT(counters::mbwrResidualDT, 1);
     if (cacheMisses(residualSlopeCache.record, residualSlopeCache.tr, record, tr)) {
+        KALTRA_COUNT(counters::residualSlopeCoefficients, 1);
         residualSlopeCache.k = residualSlopeCoefficients(record, tr);
         residualSlopeCache.record = &record;
         residualSlopeCache.tr = tr;
@@ -296,6 +304,7 @@ double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor) {
 
 // Pr = [Tr/(vr - b) - a/(vr^2 + c vr - d^2)]/Zc, a = a0/Tr^ma, c = c0/Tr^mc, d = d0/Tr^md
 double cubicPressure(const RefrigerantRecord& record, double tr, double vr) {
+    KALTRA_COUNT(counters::cubicPressure, 1);
     const double* k = constantsOf(record);
     const double* params = k + slot::cubicParams;
     const double a0 = params[0], b = params[1], c0 = params[2], d0 = params[3];

@@ -11,27 +11,23 @@ namespace {
 
 constexpr int kInverseBisectionSteps = 32;
 
-// The property the bisection inverts: its saturated-liquid and saturated-vapor values at a
-// temperature and its value at (T, v).
-struct CaloricProperty {
-    double (*saturatedLiquid)(const RefrigerantRecord&, double t);
-    double (*saturatedVapor)(const RefrigerantRecord&, double t);
-    double (*ofTV)(const RefrigerantRecord&, double t, double v);
-};
-
-constexpr CaloricProperty kEnthalpy{satLiquidEnthalpy, satVaporEnthalpy, enthalpyTV};
-constexpr CaloricProperty kEntropy{satLiquidEntropy, satVaporEntropy, entropyTV};
+// The property the bisection inverts, as a function of (T, v).
+using CaloricProperty = double (*)(const RefrigerantRecord&, double t, double v);
 
 // T on the isobar P (bounded to [minPressure, maxPressure]) where the property equals x
-double temperatureFromPX(const CaloricProperty& property, const RefrigerantRecord& record, double p, double x) {
+double temperatureFromPX(CaloricProperty property, const RefrigerantRecord& record, double p, double x) {
     const double* k = constantsOf(record);
     const double pb = std::max(std::min(p, record.maxPressure), k[slot::minPressure]);
     double lo = k[slot::minTemp];
     double hi = record.maxTemp;
     if (pb < k[slot::critPressure]) {
         const double ts = saturationTemperature(record, pb);
-        const double xf = property.saturatedLiquid(record, ts);
-        const double xg = property.saturatedVapor(record, ts);
+        // The saturated-liquid and saturated-vapor values at Ts: the property at Ts on the two
+        // volumes of one saturation state (solving the state once for each end would give the
+        // same volumes twice).
+        const SaturationState saturation = saturationState(record, ts);
+        const double xf = property(record, ts, saturation.liquidVolume);
+        const double xg = property(record, ts, saturation.vaporVolume);
         if (x < xf) {
             hi = ts;  // compressed liquid
         } else if (x > xg) {
@@ -45,7 +41,7 @@ double temperatureFromPX(const CaloricProperty& property, const RefrigerantRecor
     for (int i = 0; i < kInverseBisectionSteps; ++i) {
         mid = (lo + hi) / 2.0;
         const double v = volumeOfTP(record, mid, pb);
-        if (x > property.ofTV(record, mid, v)) {
+        if (x > property(record, mid, v)) {
             lo = mid;
         } else {
             hi = mid;
@@ -57,11 +53,11 @@ double temperatureFromPX(const CaloricProperty& property, const RefrigerantRecor
 }  // namespace
 
 double temperatureFromPH(const RefrigerantRecord& record, double p, double h) {
-    return temperatureFromPX(kEnthalpy, record, p, h);
+    return temperatureFromPX(enthalpyTV, record, p, h);
 }
 
 double temperatureFromPS(const RefrigerantRecord& record, double p, double s) {
-    return temperatureFromPX(kEntropy, record, p, s);
+    return temperatureFromPX(entropyTV, record, p, s);
 }
 
 }  // namespace kaltra

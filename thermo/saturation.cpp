@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 
 namespace kaltra {
@@ -21,6 +22,8 @@ double vaporPressureRatio(const RefrigerantRecord& record, double tr) {
     if (tr >= 1.0) return 1.0;
     const double* abcd = vaporPressureCoeffs(record);
     const double a = abcd[0], b = abcd[1], c = abcd[2], d = abcd[3];
+    KALTRA_COUNT(counters::pow, 2);
+    KALTRA_COUNT(counters::exp, 1);
     const double tau = 1.0 - tr;
     const double tau4 = tau * tau * tau * tau;
     // Summed from the highest power down; the order is deliberate.
@@ -62,6 +65,7 @@ double saturationTemperature(const RefrigerantRecord& record, double p) {
 
 // Vapor pressure and the liquid and vapor roots of the equation of state there, reduced
 ReducedSaturationState saturationStateReduced(const RefrigerantRecord& record, double tr) {
+    KALTRA_COUNT(counters::saturationState, 1);
     if (tr >= 1.0) return {1.0, 1.0, 1.0};
     const double pr = vaporPressureRatio(record, tr);
     if (isCubicForm(record)) {

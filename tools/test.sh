@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Builds Kaltra and runs every test (installs missing build packages first).
+# Builds Kaltra and runs every test, the Linux ones and then the Windows add-ins' under Wine
+# (installs missing build packages first).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/packages.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+ctest --test-dir build --output-on-failure -j"$(nproc)" -LE wine
+# The Windows add-ins: installs MinGW-w64 and Wine when missing, cross-builds both add-ins
+# and runs their tests under Wine.
+bash tools/windows.sh
+# Hardening: the whole Linux suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the fuzzer for 60 seconds from its seed corpus, the cycle worksheet under valgrind.
+bash tools/sanitize.sh
+bash tools/fuzz.sh 60
+bash tools/valgrind.sh

@@ -3,6 +3,7 @@
 // scaled by the fluid's conductivity factor relative to water's own.
 #include <cmath>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
 
@@ -46,6 +47,7 @@ constexpr double kWattPerMetreKelvinPerBtu = 1.729577206;
 // lambda0 = sqrt(Tb) (a0 + a1 Tb + a2 Tb^2 + a3 Tb^3), summed term by term with the running
 // factor sqrt(Tb) Tb^k (deliberate order)
 double idealGasConductivity(double tb) {
+    KALTRA_COUNT(counters::sqrt, 1);
     double factor = std::sqrt(tb);
     double lambda0 = kA0 * factor;
     factor *= tb;
@@ -59,6 +61,7 @@ double idealGasConductivity(double tb) {
 
 // lambda1 = b0 + b1 rhob + b2 exp(B1 (rhob + B2)^2)
 double densityConductivity(double rhob) {
+    KALTRA_COUNT(counters::exp, 1);
     const double shifted = rhob + kBigB2;
     return kSmallB0 + kSmallB1 * rhob + kSmallB2 * std::exp(kBigB1 * (shifted * shifted));
 }
@@ -66,6 +69,8 @@ double densityConductivity(double rhob) {
 // lambda2 = (d1/Tb^10 + d2) rhob^1.8 exp(C1 (1 - rhob^2.8))
 //         + d3 S rhob^Q exp(Q/(1+Q) (1 - rhob^(1+Q))) + d4 exp(C2 Tb^1.5 + C3/rhob^5)
 double criticalConductivity(double tb, double rhob) {
+    KALTRA_COUNT(counters::pow, 8);
+    KALTRA_COUNT(counters::exp, 3);
     const double dt = std::fabs(tb - 1.0) + kC4;
     const double dt06 = std::pow(dt, 0.6);
     const double q = 2.0 + kC5 / dt06;

@@ -1,7 +1,9 @@
 // Surface tension of the saturated liquid: a per-fluid sum of up to three powers of the
 // distance from the critical temperature, tau = 1 - T/Tc in absolute temperatures.
 #include <cmath>
+#include <functional>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
 
@@ -55,7 +57,8 @@ const SurfaceTensionEntry kSurfaceTensionTable[kSurfaceTensionRows + 1] = {
 
 namespace {
 
-const SurfaceTensionEntry* findSurfaceTensionEntry(const RefrigerantRecord& record) {
+// The first row whose name equals the record's, letters compared regardless of case.
+const SurfaceTensionEntry* surfaceTensionRowByName(const RefrigerantRecord& record) {
     if (record.name == nullptr) return nullptr;
     for (const SurfaceTensionEntry* row = kSurfaceTensionTable; row->name != nullptr; ++row) {
         if (sameText(row->name, record.name)) return row;
@@ -63,10 +66,35 @@ const SurfaceTensionEntry* findSurfaceTensionEntry(const RefrigerantRecord& reco
     return nullptr;
 }
 
+// Position of a record in the catalogue, or -1 for a record that is not one of its entries.
+int cataloguePosition(const RefrigerantRecord& record) {
+    const std::less<const RefrigerantRecord*> before;
+    if (before(&record, kCatalogue) || !before(&record, kCatalogue + kCatalogueSize)) return -1;
+    return static_cast<int>(&record - kCatalogue);
+}
+
+// Each catalogue record's row, found by the walk at the record's first lookup and kept: the
+// catalogue and the table are static data, so the row of a record never changes.
+struct KnownRow {
+    bool known;
+    const SurfaceTensionEntry* row;
+};
+KnownRow surfaceTensionRowOfPosition[kCatalogueSize];
+
+const SurfaceTensionEntry* findSurfaceTensionEntry(const RefrigerantRecord& record) {
+    KALTRA_COUNT(counters::surfaceTensionLookup, 1);
+    const int position = cataloguePosition(record);
+    if (position < 0) return surfaceTensionRowByName(record);
+    KnownRow& known = surfaceTensionRowOfPosition[position];
+    if (!known.known) known = {true, surfaceTensionRowByName(record)};
+    return known.row;
+}
+
 }  // namespace
 
 double surfaceTensionSeries(const SurfaceTensionEntry& row, double tau) {
     // sigma = c1 tau^e1 + c2 tau^e2 + c3 tau^e3, a term counted only when its exponent is above 0
+    KALTRA_COUNT(counters::pow, 1 + (row.exp2 > 0.0) + (row.exp3 > 0.0));
     double sigma = row.coeff1 * std::pow(tau, row.exp1);
     if (row.exp2 > 0.0) sigma += row.coeff2 * std::pow(tau, row.exp2);
     if (row.exp3 > 0.0) sigma += row.coeff3 * std::pow(tau, row.exp3);

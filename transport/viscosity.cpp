@@ -3,7 +3,9 @@
 // viscosity there comes from the IAPS 1975 equation, and the answer is scaled by the fluid's
 // viscosity factor relative to water's own.
 #include <cmath>
+#include <functional>
 
+#include "thermo/counters.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
 
@@ -45,14 +47,46 @@ constexpr double kLbmPerKg = 2.204622622;
 constexpr double kMetrePerFoot = 0.3048;
 constexpr double kSecondsPerHour = 3600.0;
 
-}  // namespace
-
-const TransportEntry* findTransportEntry(const RefrigerantRecord& record) {
+// The first row whose name equals the record's, letters compared regardless of case.
+const TransportEntry* transportRowByName(const RefrigerantRecord& record) {
     if (record.name == nullptr) return nullptr;
     for (const TransportEntry* row = kTransportTable; row->name != nullptr; ++row) {
         if (sameText(row->name, record.name)) return row;
     }
     return nullptr;
+}
+
+// Position of a record in the catalogue, or -1 for a record that is not one of its entries.
+int cataloguePosition(const RefrigerantRecord& record) {
+    const std::less<const RefrigerantRecord*> before;
+    if (before(&record, kCatalogue) || !before(&record, kCatalogue + kCatalogueSize)) return -1;
+    return static_cast<int>(&record - kCatalogue);
+}
+
+// Each catalogue record's row, found by the walk at the record's first lookup and kept: the
+// catalogue and the table are static data, so the row of a record never changes.
+struct KnownRow {
+    bool known;
+    const TransportEntry* row;
+};
+KnownRow transportRowOfPosition[kCatalogueSize];
+
+// mu at (T, v): water's viscosity at the mapped state, scaled by the fluid's factor over water's
+double viscosityTV(const RefrigerantRecord& record, const TransportEntry& row, double t, double v) {
+    const WaterState water = equivalentWaterState(record, t, v);
+    return waterViscosity(water.tw, water.rhow) * row.viscosityScale /
+           kTransportTable[kWaterTransportRow].viscosityScale;
+}
+
+}  // namespace
+
+const TransportEntry* findTransportEntry(const RefrigerantRecord& record) {
+    KALTRA_COUNT(counters::transportLookup, 1);
+    const int position = cataloguePosition(record);
+    if (position < 0) return transportRowByName(record);
+    KnownRow& known = transportRowOfPosition[position];
+    if (!known.known) known = {true, transportRowByName(record)};
+    return known.row;
 }
 
 WaterState equivalentWaterState(const RefrigerantRecord& record, double t, double v) {
@@ -67,6 +101,8 @@ WaterState equivalentWaterState(const RefrigerantRecord& record, double t, doubl
 }
 
 double waterViscosity(double tw, double rhow) {
+    KALTRA_COUNT(counters::sqrt, 1);
+    KALTRA_COUNT(counters::exp, 1);
     const double tstar = (tw + kRankineOffset) / kRankinePerKelvin / kViscosityRefTempK;
     const double rhostar = rhow * kKgM3PerLbmFt3 / kViscosityRefDensity;
 
@@ -97,16 +133,16 @@ double waterViscosity(double tw, double rhow) {
 double viscosityTP(const RefrigerantRecord& record, double t, double p) {
     const TransportEntry* row = findTransportEntry(record);
     if (row == nullptr) return kFailureMark;
-    const double v = volumeOfTP(record, t, p);
-    const WaterState water = equivalentWaterState(record, t, v);
-    // Water's viscosity at the mapped state, scaled by the fluid's factor over water's
-    return waterViscosity(water.tw, water.rhow) * row->viscosityScale /
-           kTransportTable[kWaterTransportRow].viscosityScale;
+    return viscosityTV(record, *row, t, volumeOfTP(record, t, p));
 }
 
+// nu = mu v. One volume serves both factors: solving the same state a second time for the
+// product would give the same volume again.
 double kinematicViscosityTP(const RefrigerantRecord& record, double t, double p) {
-    // nu = mu v, the volume solved again at the same state
-    return viscosityTP(record, t, p) * volumeOfTP(record, t, p);
+    const TransportEntry* row = findTransportEntry(record);
+    const double v = volumeOfTP(record, t, p);
+    const double mu = row == nullptr ? kFailureMark : viscosityTV(record, *row, t, v);
+    return mu * v;
 }
 
 }  // namespace kaltra

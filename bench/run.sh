@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Measures Kaltra's speed: builds the benchmarks in build-bench, counts the evaluations of every
+# scenario, times every worksheet function and every part of the floor, times the cycle
+# worksheet scaled to 100,000 cells through the kaltra host, and writes the tables to
+# build-bench/tables.md (the tables of docs/performance.md).
+#
+#   bash bench/run.sh [repetitions]        default 5; the figures are medians of these
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repetitions="${1:-5}"
+out=build-bench
+bash tools/packages.sh
+cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$out" -j"$(nproc)" --target kaltra_bench kaltra_count kaltra Kaltra64
+
+echo "== counting evaluations"
+"$out/bench/kaltra_count" > "$out/counts.tsv"
+
+echo "== timing ($repetitions repetitions)"
+"$out/bench/kaltra_bench" --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
+  --benchmark_min_time=0.05 --benchmark_out="$out/bench.json" --benchmark_out_format=json
+
+echo "== the cycle worksheet scaled to 100,000 cells"
+rows=5000
+python3 bench/cycle_sheet.py "$rows" > "$out/cycle_big.csv"
+python3 bench/cycle_sheet.py "$rows" --no-calls > "$out/cycle_big_host.csv"
+calls=$(grep -o 'Kalt[A-Za-z]*(' "$out/cycle_big.csv" | wc -l)
+median_seconds() {
+  local sheet="$1" times=()
+  for _ in $(seq "$repetitions"); do
+    local start end
+    start=$(date +%s%N)
+    "$out/host/kaltra" sheet "$sheet" > /dev/null
+    end=$(date +%s%N)
+    times+=("$(awk -v ns=$((end - start)) 'BEGIN {printf "%.4f", ns / 1e9}')")
+  done
+  printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
+{
+  echo "cells=$((rows * 20))"
+  echo "calls=$calls"
+  echo "runs=$repetitions"
+  echo "sheet=$(median_seconds "$out/cycle_big.csv")"
+  echo "host=$(median_seconds "$out/cycle_big_host.csv")"
+} > "$out/sheet.txt"
+cat "$out/sheet.txt"
+
+python3 bench/report.py "$out/counts.tsv" "$out/bench.json" "$out/sheet.txt" > "$out/tables.md"
+echo "== tables written to $out/tables.md"

@@ -1,0 +1,188 @@
+// The 33 worksheet functions, callable alike through their exported entry points, and the
+// states the measurements call them in. Shared by the benchmark, the counting program and
+// the answer recorder.
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fluids/fluids.h"
+#include "shell/shell.h"
+#include "thermo/thermo.h"
+
+namespace kaltra::bench {
+
+// Arguments of one call: the fluid text, up to two doubles, the unit code, an index.
+struct Arguments {
+    const char* name;
+    double a, b;
+    short units, index;
+};
+
+using Call = xl::LPXLOPER (*)(const Arguments&);
+
+// What a function's doubles are.
+enum class Shape { none, index, unitsAndIndex, t, p, tp, tv, ph, ps };
+
+struct Function {
+    const char* name;
+    Shape shape;
+    Call call;
+};
+
+// In registration order.
+inline const Function kFunctions[] = {
+    {"KaltUnits", Shape::unitsAndIndex, [](const Arguments& x) { return KaltUnits(x.units, x.index); }},
+    {"KaltName", Shape::index, [](const Arguments& x) { return KaltName(x.index); }},
+    {"KaltLongName", Shape::index, [](const Arguments& x) { return KaltLongName(x.index); }},
+    {"KaltForm", Shape::index, [](const Arguments& x) { return KaltForm(x.index); }},
+    {"KaltIndex", Shape::none, [](const Arguments& x) { return KaltIndex(x.name); }},
+    {"KaltMW", Shape::none, [](const Arguments& x) { return KaltMW(x.name); }},
+    {"KaltZc", Shape::none, [](const Arguments& x) { return KaltZc(x.name); }},
+    {"KaltTmax", Shape::none, [](const Arguments& x) { return KaltTmax(x.name, x.units); }},
+    {"KaltPmax", Shape::none, [](const Arguments& x) { return KaltPmax(x.name, x.units); }},
+    {"KaltPsat", Shape::t, [](const Arguments& x) { return KaltPsat(x.name, x.a, x.units); }},
+    {"KaltTsat", Shape::p, [](const Arguments& x) { return KaltTsat(x.name, x.a, x.units); }},
+    {"KaltVf", Shape::t, [](const Arguments& x) { return KaltVf(x.name, x.a, x.units); }},
+    {"KaltVg", Shape::t, [](const Arguments& x) { return KaltVg(x.name, x.a, x.units); }},
+    {"KaltPofTV", Shape::tv, [](const Arguments& x) { return KaltPofTV(x.name, x.a, x.b, x.units); }},
+    {"KaltVofTP", Shape::tp, [](const Arguments& x) { return KaltVofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltZofTV", Shape::tv, [](const Arguments& x) { return KaltZofTV(x.name, x.a, x.b, x.units); }},
+    {"KaltZofTP", Shape::tp, [](const Arguments& x) { return KaltZofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltHf", Shape::t, [](const Arguments& x) { return KaltHf(x.name, x.a, x.units); }},
+    {"KaltHg", Shape::t, [](const Arguments& x) { return KaltHg(x.name, x.a, x.units); }},
+    {"KaltHofTV", Shape::tv, [](const Arguments& x) { return KaltHofTV(x.name, x.a, x.b, x.units); }},
+    {"KaltHofTP", Shape::tp, [](const Arguments& x) { return KaltHofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltSf", Shape::t, [](const Arguments& x) { return KaltSf(x.name, x.a, x.units); }},
+    {"KaltSg", Shape::t, [](const Arguments& x) { return KaltSg(x.name, x.a, x.units); }},
+    {"KaltSofTV", Shape::tv, [](const Arguments& x) { return KaltSofTV(x.name, x.a, x.b, x.units); }},
+    {"KaltSofTP", Shape::tp, [](const Arguments& x) { return KaltSofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltTofPH", Shape::ph, [](const Arguments& x) { return KaltTofPH(x.name, x.a, x.b, x.units); }},
+    {"KaltTofPS", Shape::ps, [](const Arguments& x) { return KaltTofPS(x.name, x.a, x.b, x.units); }},
+    {"KaltSt", Shape::t, [](const Arguments& x) { return KaltSt(x.name, x.a, x.units); }},
+    {"KaltCpofTP", Shape::tp, [](const Arguments& x) { return KaltCpofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltCvofTP", Shape::tp, [](const Arguments& x) { return KaltCvofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltMUofTP", Shape::tp, [](const Arguments& x) { return KaltMUofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltNUofTP", Shape::tp, [](const Arguments& x) { return KaltNUofTP(x.name, x.a, x.b, x.units); }},
+    {"KaltTKofTP", Shape::tp, [](const Arguments& x) { return KaltTKofTP(x.name, x.a, x.b, x.units); }},
+};
+static_assert(sizeof kFunctions / sizeof kFunctions[0] == kFunctionCount);
+
+inline const Function* functionNamed(const char* name) {
+    for (const Function& f : kFunctions)
+        if (std::strcmp(f.name, name) == 0) return &f;
+    return nullptr;
+}
+
+// ---- Representative states --------------------------------------------------------------
+
+// A state of a fluid in internal units: temperature, pressure, volume,
+// enthalpy and entropy, the last three those of the fluid at (T, P), or at the middle of the
+// dome for the two-phase state.
+struct State {
+    const char* label;
+    double t, p, v, h, s;
+};
+
+// The fluids measured, and the five states of each.
+inline const char* const kMeasuredFluids[] = {"R134a", "R718", "R744", "R13b1"};
+inline const char* const kStateLabels[] = {"subcooled", "two-phase", "superheated", "supercritical", "near-critical"};
+constexpr int kStateCount = 5;
+
+inline State stateAt(const RefrigerantRecord& record, const char* label, double t, double p) {
+    const double v = volumeOfTP(record, t, p);
+    return {label, t, p, v, enthalpyTV(record, t, v), entropyTV(record, t, v)};
+}
+
+// Placed by each fluid's own constants, so that every fluid is met in the same regions:
+// T1 a little above the middle of [Tmin, Tc] with its saturation pressure P1;
+//   subcooled      T1 at three times P1 (at most 0.9 Pc)
+//   two-phase      T1 at P1; volume, enthalpy and entropy halfway between liquid and vapor
+//   superheated    a quarter of the way from T1 to Tc, at half of P1
+//   supercritical  100 F above Tc at 1.7 Pc
+//   near-critical  1 F below Tc at Pc (liquid just below the critical point)
+inline std::vector<State> statesOf(const RefrigerantRecord& record) {
+    const double* k = constantsOf(record);
+    const double tmin = k[slot::minTemp], tc = k[slot::critTemp], pc = k[slot::critPressure];
+    const double t1 = tmin + 0.55 * (tc - tmin);
+    const double p1 = saturationPressure(record, t1);
+    const SaturationState sat = saturationState(record, t1);
+    const double vMid = 0.5 * (sat.liquidVolume + sat.vaporVolume);
+    const double hMid = 0.5 * (enthalpyTV(record, t1, sat.liquidVolume) + enthalpyTV(record, t1, sat.vaporVolume));
+    const double sMid = 0.5 * (entropyTV(record, t1, sat.liquidVolume) + entropyTV(record, t1, sat.vaporVolume));
+    const double subcooledP = 3.0 * p1 < 0.9 * pc ? 3.0 * p1 : 0.9 * pc;
+    return {
+        stateAt(record, kStateLabels[0], t1, subcooledP),
+        {kStateLabels[1], t1, p1, vMid, hMid, sMid},
+        stateAt(record, kStateLabels[2], t1 + 0.25 * (tc - t1), 0.5 * p1),
+        stateAt(record, kStateLabels[3], tc + 100.0, 1.7 * pc),
+        stateAt(record, kStateLabels[4], tc - 1.0, pc),
+    };
+}
+
+// The unit code of the measured calls: SI Common (C, bar, m3/kg, kJ/kg), as a user types them.
+constexpr short kMeasuredUnits = kSICommon;
+
+// The arguments of a function at a state, in the measured unit code.
+inline Arguments argumentsAt(const Function& f, const char* fluid, const State& s) {
+    constexpr short u = kMeasuredUnits;
+    Arguments x{fluid, 0.0, 0.0, u, 0};
+    switch (f.shape) {
+        case Shape::none: break;
+        case Shape::index: x.index = static_cast<short>(refrigerantIndex(fluid)); break;
+        case Shape::unitsAndIndex: x.index = kEnthalpyLabel; break;
+        case Shape::t: x.a = temperatureOut(u, s.t); break;
+        case Shape::p: x.a = pressureOut(u, s.p); break;
+        case Shape::tp: x.a = temperatureOut(u, s.t); x.b = pressureOut(u, s.p); break;
+        case Shape::tv: x.a = temperatureOut(u, s.t); x.b = volumeOut(u, s.v); break;
+        case Shape::ph: x.a = pressureOut(u, s.p); x.b = enthalpyOut(u, s.h); break;
+        case Shape::ps: x.a = pressureOut(u, s.p); x.b = entropyOut(u, s.s); break;
+    }
+    return x;
+}
+
+// Whether a function depends on the state at all.
+inline bool takesState(const Function& f) {
+    return f.shape != Shape::none && f.shape != Shape::index && f.shape != Shape::unitsAndIndex;
+}
+
+// ---- Scenarios ------------------------------------------------------------------------------
+
+// A measured case: one function on one fluid, either repeated at one state ("warm": the
+// coefficient caches hit on every call after the first) or cycling through the fluid's five
+// states ("alternating": every call meets a temperature the caches do not hold).
+struct Scenario {
+    std::string function, fluid, state;  // state: a label, "-" or "alternating"
+    std::vector<Arguments> calls;        // cycled through in order
+    Call call;
+    std::string id() const { return function + "/" + fluid + "/" + state; }
+};
+
+// Every scenario for the fluids that have coefficient sets; `skipped` names those that do not.
+inline std::vector<Scenario> scenarios(std::vector<std::string>& skipped) {
+    std::vector<Scenario> all;
+    for (const char* fluid : kMeasuredFluids) {
+        const RefrigerantRecord* record = findRefrigerant(fluid);
+        if (record == nullptr || !hasCoefficientSets(*record)) {
+            skipped.push_back(fluid);
+            continue;
+        }
+        const std::vector<State> states = statesOf(*record);
+        for (const Function& f : kFunctions) {
+            if (!takesState(f)) {
+                all.push_back({f.name, fluid, "-", {argumentsAt(f, fluid, states[0])}, f.call});
+                continue;
+            }
+            Scenario alternating{f.name, fluid, "alternating", {}, f.call};
+            for (const State& s : states) {
+                all.push_back({f.name, fluid, s.label, {argumentsAt(f, fluid, s)}, f.call});
+                alternating.calls.push_back(argumentsAt(f, fluid, s));
+            }
+            all.push_back(alternating);
+        }
+    }
+    return all;
+}
+
+}  // namespace kaltra::bench

@@ -1,0 +1,376 @@
+// The same answers in any call order: the conformance cases run forward, backward and shuffled
+// (a fixed seed) in one process, without clearing anything between them, and every case must
+// meet its tolerance.
+//
+// One thing may carry over from a call to the next, and only this: the four coefficient caches
+// of the MBWR form answer a call within 2^-23 in reduced temperature of the last one for the
+// same record with the coefficients of that last temperature. A case that misses its tolerance
+// in some order is accepted only when that rule accounts for it:
+//   - the miss comes back, bit for bit, when the caches are emptied and the fewest cases just
+//     before it that bring it back run, and then it;
+//   - it goes away, bit for bit, when the caches are emptied again between those cases and it,
+//     so the caches are all that carries over;
+//   - the earliest of those cases, without which the miss does not come back, is on the same
+//     record (of the MBWR form): the only way its coefficients can be reused at all.
+// Such cases are counted and listed; any other disagreement fails the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fluids/fluids.h"
+#include "shell/shell.h"
+#include "thermo/thermo.h"
+
+namespace {
+
+using namespace kaltra;
+
+// ---- The cases --------------------------------------------------------------------------
+
+struct Case {
+    std::string id, function;
+    int nargs = 0;
+    std::string args[4];
+    std::string kind, expected, tol, atol;
+};
+
+std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+std::vector<Case> readCases() {
+    std::vector<Case> cases;
+    std::ifstream in(std::string(KALTRA_TEST_DATA) + "/cases.tsv", std::ios::binary);
+    std::string line;
+    bool header = true;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (header || line.empty()) {
+            header = false;
+            continue;
+        }
+        const std::vector<std::string> f = splitTabs(line);
+        if (f.size() != 13) continue;
+        Case c;
+        c.id = f[0];
+        c.function = f[1];
+        c.nargs = std::atoi(f[2].c_str());
+        for (int i = 0; i < 4; ++i) c.args[i] = f[3 + i];
+        c.kind = f[7];
+        c.expected = f[8];
+        c.tol = f[9];
+        c.atol = f[10];
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+short code(const std::string& s) { return static_cast<short>(std::strtol(s.c_str(), nullptr, 10)); }
+
+// Calls a case's function with its arguments as Excel hands them over.
+const xl::XLOPER* call(const Case& c) {
+    const std::string* a = c.args;
+    const char* name = a[0].c_str();
+    const std::string& f = c.function;
+    if (f == "KaltUnits") return KaltUnits(code(a[0]), code(a[1]));
+    if (f == "KaltName") return KaltName(code(a[0]));
+    if (f == "KaltLongName") return KaltLongName(code(a[0]));
+    if (f == "KaltForm") return KaltForm(code(a[0]));
+    if (f == "KaltIndex") return KaltIndex(name);
+    if (f == "KaltMW") return KaltMW(name);
+    if (f == "KaltZc") return KaltZc(name);
+    if (f == "KaltTmax") return KaltTmax(name, code(a[1]));
+    if (f == "KaltPmax") return KaltPmax(name, code(a[1]));
+    using One = xl::LPXLOPER (*)(const char*, double, short);
+    using Two = xl::LPXLOPER (*)(const char*, double, double, short);
+    struct {
+        const char* name;
+        One one;
+        Two two;
+    } const kProperty[] = {
+        {"KaltPsat", KaltPsat, nullptr},     {"KaltTsat", KaltTsat, nullptr},     {"KaltVf", KaltVf, nullptr},
+        {"KaltVg", KaltVg, nullptr},         {"KaltHf", KaltHf, nullptr},         {"KaltHg", KaltHg, nullptr},
+        {"KaltSf", KaltSf, nullptr},         {"KaltSg", KaltSg, nullptr},         {"KaltSt", KaltSt, nullptr},
+        {"KaltPofTV", nullptr, KaltPofTV},   {"KaltVofTP", nullptr, KaltVofTP},   {"KaltZofTV", nullptr, KaltZofTV},
+        {"KaltZofTP", nullptr, KaltZofTP},   {"KaltHofTV", nullptr, KaltHofTV},   {"KaltHofTP", nullptr, KaltHofTP},
+        {"KaltSofTV", nullptr, KaltSofTV},   {"KaltSofTP", nullptr, KaltSofTP},   {"KaltTofPH", nullptr, KaltTofPH},
+        {"KaltTofPS", nullptr, KaltTofPS},   {"KaltCpofTP", nullptr, KaltCpofTP}, {"KaltCvofTP", nullptr, KaltCvofTP},
+        {"KaltMUofTP", nullptr, KaltMUofTP}, {"KaltNUofTP", nullptr, KaltNUofTP}, {"KaltTKofTP", nullptr, KaltTKofTP},
+    };
+    for (const auto& p : kProperty) {
+        if (f != p.name) continue;
+        return p.one ? p.one(name, number(a[1]), code(a[2])) : p.two(name, number(a[1]), number(a[2]), code(a[3]));
+    }
+    return nullptr;
+}
+
+// ---- Answers ------------------------------------------------------------------------------
+
+// An answer as its kind and exact payload, kept after the shared record is overwritten.
+struct Answer {
+    int kind = -1;
+    std::uint64_t bits = 0;  // number
+    int integer = 0;         // integer or error code
+    std::string text;        // counted text
+    bool operator==(const Answer&) const = default;
+};
+
+Answer answerOf(const xl::XLOPER* r) {
+    Answer a;
+    if (r == nullptr) return a;
+    a.kind = r->xltype;
+    switch (r->xltype) {
+        case xl::xltypeNum: std::memcpy(&a.bits, &r->val.num, sizeof a.bits); break;
+        case xl::xltypeInt: a.integer = r->val.w; break;
+        case xl::xltypeErr: a.integer = r->val.err; break;
+        case xl::xltypeStr: a.text.assign(r->val.str + 1, static_cast<unsigned char>(r->val.str[0])); break;
+        default: break;
+    }
+    return a;
+}
+
+double numberOf(const Answer& a) {
+    double x;
+    std::memcpy(&x, &a.bits, sizeof x);
+    return x;
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char b : bytes) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    return hex;
+}
+
+std::string describe(const Answer& a) {
+    char buffer[64];
+    switch (a.kind) {
+        case xl::xltypeNum: std::snprintf(buffer, sizeof buffer, "%.17g", numberOf(a)); return buffer;
+        case xl::xltypeInt: return "int " + std::to_string(a.integer);
+        case xl::xltypeErr: return "err " + std::to_string(a.integer);
+        case xl::xltypeStr: return "str " + hexOf(a.text);
+        default: return "kind " + std::to_string(a.kind);
+    }
+}
+
+// Whether an answer meets its case: abs(got - expected) <= max(tol |expected|, atol), exact
+// when neither is given; integers, error codes and texts exactly.
+bool meets(const Case& c, const Answer& a) {
+    if (c.kind == "num") {
+        if (a.kind != xl::xltypeNum) return false;
+        const double expected = number(c.expected), got = numberOf(a);
+        if (c.tol.empty() && c.atol.empty()) return got == expected;
+        const double tol = c.tol.empty() ? 0.0 : number(c.tol), atol = c.atol.empty() ? 0.0 : number(c.atol);
+        return std::fabs(got - expected) <= std::max(tol * std::fabs(expected), atol);
+    }
+    if (c.kind == "int") return a.kind == xl::xltypeInt && a.integer == std::atoi(c.expected.c_str());
+    if (c.kind == "err") return a.kind == xl::xltypeErr && a.integer == std::atoi(c.expected.c_str());
+    if (c.kind == "str") return a.kind == xl::xltypeStr && hexOf(a.text) == c.expected;
+    return false;
+}
+
+// ---- The caches ---------------------------------------------------------------------------
+
+// Fills every coefficient cache at a reduced temperature far below any fluid's range, so that
+// the next call of each recomputes, exactly as an empty cache does.
+void emptyCaches() {
+    constexpr double kTrBelowEveryRange = 0.01;
+    const RefrigerantRecord& record = *findRefrigerant("R11");
+    mbwrPressure(record, kTrBelowEveryRange, 1.0);
+    mbwrPressureSlope(record, kTrBelowEveryRange, 1.0);
+    mbwrResidual(record, kTrBelowEveryRange, 1.0);
+    mbwrResidualDT(record, kTrBelowEveryRange, 1.0);
+}
+
+// The reduced temperature of a case's temperature argument as the function bounds it, for the
+// report; NaN for a function without one (its engine temperatures are its own).
+double reducedTemperatureOf(const Case& c) {
+    const std::string& f = c.function;
+    const bool saturation = f == "KaltPsat" || f == "KaltVf" || f == "KaltVg" || f == "KaltHf" || f == "KaltHg" ||
+                            f == "KaltSf" || f == "KaltSg";
+    const bool state = f == "KaltPofTV" || f == "KaltZofTV" || f == "KaltHofTV" || f == "KaltSofTV" ||
+                       f == "KaltVofTP" || f == "KaltZofTP" || f == "KaltHofTP" || f == "KaltSofTP" ||
+                       f == "KaltCpofTP" || f == "KaltCvofTP" || f == "KaltMUofTP" || f == "KaltNUofTP" ||
+                       f == "KaltTKofTP";
+    const RefrigerantRecord* r = findRefrigerant(c.args[0].c_str());
+    if ((!saturation && !state) || r == nullptr) return NAN;
+    const double* k = constantsOf(*r);
+    double t = temperatureIn(code(c.args[c.nargs - 1]), number(c.args[1]));
+    const double hi = saturation ? k[slot::critTemp] : r->maxTemp;
+    if (t > hi) t = hi;
+    if (k[slot::minTemp] > t) t = k[slot::minTemp];
+    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+}
+
+// The record a case's fluid text selects (null for the functions of an index or for no match).
+const RefrigerantRecord* recordOf(const Case& c) {
+    const std::string& f = c.function;
+    if (f == "KaltUnits" || f == "KaltName" || f == "KaltLongName" || f == "KaltForm") return nullptr;
+    return findRefrigerant(c.args[0].c_str());
+}
+
+struct Explanation {
+    bool explained = false;
+    std::size_t replayed = 0;  // how many cases before the miss bring it back
+};
+
+// Whether the miss of cases[order[at]] comes back when the caches are emptied and the k cases
+// before it run again, then it.
+bool missComesBack(const std::vector<Case>& cases, const std::vector<int>& order, std::size_t at, std::size_t k,
+                   const Answer& missed) {
+    emptyCaches();
+    for (std::size_t j = at - k; j < at; ++j) call(cases[order[j]]);
+    return answerOf(call(cases[order[at]])) == missed;
+}
+
+// Whether the cache rule accounts for the miss of cases[order[at]] (see the file comment).
+// Each of the four caches holds what its own last call left, which may lie many cases back (a
+// case that evaluates only the pressure leaves the residual caches as an earlier case set
+// them); once the replayed cases reach back past every cache's last call the miss comes back,
+// and stays back for longer replays, so the fewest are found by doubling, then halving.
+Explanation cacheRuleExplains(const std::vector<Case>& cases, const std::vector<int>& order, std::size_t at,
+                              const Answer& missed) {
+    const Case& c = cases[order[at]];
+    Explanation e;
+    std::size_t hi = 1;
+    while (hi < at && !missComesBack(cases, order, at, hi, missed)) hi *= 2;
+    if (hi >= at) {
+        hi = at;
+        if (at == 0 || !missComesBack(cases, order, at, hi, missed)) return e;
+    }
+    std::size_t lo = hi / 2 + 1;  // hi reproduces; every count below lo has been tried or is hi/2
+    if (hi == 1) lo = 1;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (missComesBack(cases, order, at, mid, missed)) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    e.replayed = hi;
+    // The caches alone carry the miss: emptied between the replayed cases and the case, the
+    // case answers as it does alone.
+    emptyCaches();
+    const Answer alone = answerOf(call(c));
+    emptyCaches();
+    for (std::size_t j = at - hi; j < at; ++j) call(cases[order[j]]);
+    emptyCaches();
+    if (!(answerOf(call(c)) == alone)) return e;
+    // The earliest replayed case, without which the miss does not come back, left a cache the
+    // case then used: it must be on the same record of the MBWR form.
+    const RefrigerantRecord* earliest = recordOf(cases[order[at - hi]]);
+    e.explained = earliest != nullptr && earliest == recordOf(c) && !isCubicForm(*earliest);
+    return e;
+}
+
+// ---- Orders -------------------------------------------------------------------------------
+
+std::vector<int> forwardOrder(std::size_t n) {
+    std::vector<int> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+    return order;
+}
+
+std::vector<int> backwardOrder(std::size_t n) {
+    std::vector<int> order = forwardOrder(n);
+    std::reverse(order.begin(), order.end());
+    return order;
+}
+
+// Fisher-Yates with the fully specified 32-bit Mersenne twister: the same order everywhere.
+std::vector<int> shuffledOrder(std::size_t n, std::uint32_t seed) {
+    std::vector<int> order = forwardOrder(n);
+    std::mt19937 random(seed);
+    for (std::size_t i = n; i > 1; --i) std::swap(order[i - 1], order[random() % i]);
+    return order;
+}
+
+struct OrderResult {
+    int passed = 0;
+    int failedAlone = 0;
+    std::vector<std::string> byCacheRule;
+    std::vector<std::string> unexplained;
+};
+
+OrderResult runInOrder(const std::vector<Case>& cases, const std::vector<int>& order) {
+    OrderResult result;
+    std::vector<Answer> answers(order.size());
+    emptyCaches();
+    for (std::size_t i = 0; i < order.size(); ++i) answers[i] = answerOf(call(cases[order[i]]));
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Case& c = cases[order[i]];
+        if (meets(c, answers[i])) {
+            ++result.passed;
+            continue;
+        }
+        emptyCaches();
+        if (!meets(c, answerOf(call(c)))) {
+            ++result.failedAlone;
+            continue;
+        }
+        const Explanation e = cacheRuleExplains(cases, order, i, answers[i]);
+        std::string line = "case " + c.id + " " + c.function + "(" + c.args[0];
+        for (int a = 1; a < c.nargs; ++a) line += ", " + c.args[a];
+        line += ") = " + describe(answers[i]) + ", expected " + c.expected;
+        if (e.explained) {
+            const Case& earliest = cases[order[i - e.replayed]];
+            line += "; the caches as case " + earliest.id + " " + earliest.function + "(" + earliest.args[0] + ", " +
+                    earliest.args[1] + ", ...) left them, " + std::to_string(e.replayed) + " cases before";
+            const double dtr = std::fabs(reducedTemperatureOf(c) - reducedTemperatureOf(earliest));
+            if (!std::isnan(dtr)) {
+                char buffer[64];
+                std::snprintf(buffer, sizeof buffer, "; their temperatures %.3g apart in Tr", dtr);
+                line += buffer;
+            }
+            result.byCacheRule.push_back(line);
+        } else {
+            result.unexplained.push_back(line);
+        }
+    }
+    return result;
+}
+
+TEST(CallOrder, ConformanceCasesAgreeForwardBackwardAndShuffled) {
+    const std::vector<Case> cases = readCases();
+    ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
+    struct Named {
+        const char* name;
+        std::vector<int> order;
+    };
+    const Named orders[] = {
+        {"forward", forwardOrder(cases.size())},
+        {"backward", backwardOrder(cases.size())},
+        {"shuffled (seed 20240611)", shuffledOrder(cases.size(), 20240611u)},
+    };
+    for (const Named& o : orders) {
+        const OrderResult r = runInOrder(cases, o.order);
+        std::printf("%-26s %5zu cases: %5d pass, %3zu under the cache rule, %3zu other disagreements, "
+                    "%3d fail alone too\n",
+                    o.name, cases.size(), r.passed, r.byCacheRule.size(), r.unexplained.size(), r.failedAlone);
+        for (const std::string& line : r.byCacheRule) std::printf("    cache rule: %s\n", line.c_str());
+        for (const std::string& line : r.unexplained) ADD_FAILURE() << o.name << ": " << line;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,483 @@
+// The Windows add-ins under Wine. The Windows build of the kaltra host (kaltra.exe with the
+// stand-in Excel as XLCALL32.DLL) loads Kaltra64.xll and Kaltra32.xll through LoadLibrary
+// and opens them; each must register the same 33 functions with the same texts as the
+// Linux build and answer every conformance case as the Linux build does. The files must
+// export the six entry points and the 33 functions under their plain names and import
+// nothing but KERNEL32, msvcrt and Excel's two callbacks, by name. On 32-bit Windows the
+// host checks that every worksheet function takes its own arguments off the stack, and
+// catches a function built with the wrong convention.
+//
+// The Windows builds are cross builds that tools/windows.sh makes before it runs this test
+// under one persistent wineserver. The test runs when KALTRA_WINDOWS_BUILD names the folder
+// holding them (x64/ and x86/); without it every test here is skipped.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shell/shell.h"
+
+namespace {
+
+// ---- Running programs -------------------------------------------------------------------
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+std::string shellQuoted(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary);
+    file << content;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    for (;;) {
+        std::string::size_type tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+// A scratch folder for standard input and error of the programs run.
+class Scratch {
+public:
+    Scratch() {
+        char pattern[] = "/tmp/kaltra-wine-test-XXXXXX";
+        if (mkdtemp(pattern)) folder_ = pattern;
+    }
+    ~Scratch() {
+        if (!folder_.empty()) std::system(("rm -rf " + shellQuoted(folder_)).c_str());
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    // Runs a shell command with the given standard input.
+    Outcome run(const std::string& command, const std::string& input = "") const {
+        std::string in = folder_ + "/stdin";
+        std::string err = folder_ + "/stderr";
+        writeFile(in, input);
+        Outcome outcome;
+        FILE* pipe = popen((command + " < " + shellQuoted(in) + " 2> " + shellQuoted(err)).c_str(), "r");
+        if (!pipe) return outcome;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.out.append(buffer, n);
+        int status = pclose(pipe);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.err = readFile(err);
+        return outcome;
+    }
+
+private:
+    std::string folder_;
+};
+
+// The Linux host on the Linux add-in.
+Outcome runLinux(const Scratch& scratch, const std::string& arguments, const std::string& input = "") {
+    return scratch.run("env -u KALTRA_ADDIN " + shellQuoted(KALTRA_HOST_PATH) + " --addin " +
+                           shellQuoted(KALTRA_ADDIN_PATH) + " " + arguments,
+                       input);
+}
+
+// ---- The Windows builds -----------------------------------------------------------------
+
+struct WindowsBuild {
+    const char* name;     // what a failure calls it
+    const char* folder;   // below KALTRA_WINDOWS_BUILD
+    const char* addin;    // the add-in built there
+    const char* objdump;  // the binutils that read its files
+};
+
+// Test names and messages show a build by its name.
+void PrintTo(const WindowsBuild& build, std::ostream* out) { *out << build.name; }
+
+const WindowsBuild kBuilds[] = {
+    {"64-bit", "x64", "Kaltra64.xll", "x86_64-w64-mingw32-objdump"},
+    {"32-bit", "x86", "Kaltra32.xll", "i686-w64-mingw32-objdump"},
+};
+
+std::string windowsBuildFolder() {
+    const char* folder = std::getenv("KALTRA_WINDOWS_BUILD");
+    return folder && *folder ? folder : "";
+}
+
+std::string hostFolder(const WindowsBuild& build) { return windowsBuildFolder() + "/" + build.folder + "/host"; }
+
+// Runs the Windows host of a build under Wine; it finds the add-in beside itself unless the
+// arguments say otherwise.
+Outcome runWindows(const Scratch& scratch, const WindowsBuild& build, const std::string& arguments,
+                   const std::string& input = "") {
+    return scratch.run("env -u KALTRA_ADDIN wine " + shellQuoted(hostFolder(build) + "/kaltra.exe") + " " + arguments,
+                       input);
+}
+
+// ---- The function table -----------------------------------------------------------------
+
+struct TableFunction {
+    std::string name;
+    std::string argumentCodes;  // one of C, B, I per argument
+};
+
+std::vector<TableFunction> tableFunctions() {
+    std::vector<TableFunction> functions;
+    for (const kaltra::RegistrationEntry* row = kaltra::RegistrationTable; row->typeCode != 0;) {
+        TableFunction function{row->entryName, ""};
+        for (++row; row->typeCode != 0; ++row) function.argumentCodes += row->typeCode;
+        functions.push_back(function);
+        ++row;  // the empty row closing the function
+    }
+    return functions;
+}
+
+const char* const kEntryPoints[] = {"xlAutoOpen", "xlAutoClose", "xlAutoRegister", "xlAutoAdd", "xlAutoRemove",
+                                    "xlAddInManagerInfo"};
+
+// ---- What objdump reads from a PE file -------------------------------------------------
+
+struct PeFile {
+    std::map<std::string, std::vector<std::string>> imports;  // DLL name in capitals -> names ("" by ordinal)
+    std::map<std::string, int> exports;                      // name -> ordinal
+};
+
+std::string capitals(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+PeFile readPeFile(const Scratch& scratch, const std::string& objdump, const std::string& path) {
+    PeFile pe;
+    Outcome dump = scratch.run(objdump + " -p " + shellQuoted(path));
+    std::vector<std::string> text = lines(dump.out);
+    int ordinalBase = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string& line = text[i];
+        std::size_t at = line.find("DLL Name: ");
+        if (at != std::string::npos) {
+            std::vector<std::string>& names = pe.imports[capitals(line.substr(at + 10))];
+            // "vma:  Hint/Ord Member-Name Bound-To", then one import a line up to a blank line.
+            for (i += 2; i < text.size() && !text[i].empty() && text[i][0] == '\t'; ++i) {
+                std::istringstream fields(text[i]);
+                std::string vma, hint, name;
+                fields >> vma >> hint >> name;
+                names.push_back(name == "<none>" ? "" : name);
+            }
+            continue;
+        }
+        if (line.rfind("Ordinal Base", 0) == 0) ordinalBase = std::atoi(line.substr(12).c_str());
+        if (line.rfind("[Ordinal/Name Pointer] Table", 0) == 0) {
+            // "[   n] name", n counted from the ordinal base.
+            for (++i; i < text.size() && text[i].find('[') != std::string::npos; ++i) {
+                std::size_t open = text[i].find('['), close = text[i].find(']');
+                int index = std::atoi(text[i].substr(open + 1, close - open - 1).c_str());
+                std::string name = text[i].substr(close + 2);
+                pe.exports[name] = ordinalBase + index;
+            }
+        }
+    }
+    return pe;
+}
+
+// ---- Tests --------------------------------------------------------------------------------
+
+class WineAddin : public ::testing::TestWithParam<WindowsBuild> {
+protected:
+    Scratch scratch;
+
+    void SetUp() override {
+        if (windowsBuildFolder().empty()) GTEST_SKIP() << "KALTRA_WINDOWS_BUILD is not set: tools/windows.sh runs these tests";
+    }
+
+    std::string addinPath() const { return hostFolder(GetParam()) + "/" + GetParam().addin; }
+};
+
+TEST_P(WineAddin, ExportsTheEntryPointsAndTheFunctionsUnderTheirPlainNames) {
+    const WindowsBuild& build = GetParam();
+    PeFile pe = readPeFile(scratch, build.objdump, addinPath());
+    std::set<std::string> expected(std::begin(kEntryPoints), std::end(kEntryPoints));
+    for (const TableFunction& function : tableFunctions()) expected.insert(function.name);
+    ASSERT_EQ(expected.size(), 6u + kaltra::kFunctionCount);
+
+    std::set<std::string> exported;
+    for (const auto& [name, ordinal] : pe.exports) exported.insert(name);
+    EXPECT_EQ(exported, expected) << build.name << " " << build.addin << " exports other names";
+}
+
+TEST_P(WineAddin, ImportsOnlyKernel32MsvcrtAndExcelsCallbacksByName) {
+    const WindowsBuild& build = GetParam();
+    PeFile pe = readPeFile(scratch, build.objdump, addinPath());
+    std::set<std::string> libraries;
+    for (const auto& [library, names] : pe.imports) libraries.insert(library);
+    EXPECT_EQ(libraries, (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "XLCALL32.DLL"})) << build.name;
+    EXPECT_EQ(pe.imports["XLCALL32.DLL"], (std::vector<std::string>{"Excel4", "Excel4v"}))
+        << build.name << ": Excel's callbacks must be imported by name (an empty name is an import by ordinal)";
+}
+
+TEST_P(WineAddin, StandinCallbackLibraryExportsItsNamesAndOrdinals) {
+    const WindowsBuild& build = GetParam();
+    PeFile pe = readPeFile(scratch, build.objdump, hostFolder(build) + "/XLCALL32.dll");
+    const std::pair<const char*, int> callbacks[] = {{"XLCallVer", 1}, {"Excel4", 2}, {"Excel4v", 3}, {"LPenHelper", 4}};
+    for (const auto& [name, ordinal] : callbacks) {
+        ASSERT_TRUE(pe.exports.count(name)) << build.name << " XLCALL32.DLL does not export " << name;
+        EXPECT_EQ(pe.exports[name], ordinal) << build.name << " XLCALL32.DLL " << name;
+    }
+}
+
+TEST_P(WineAddin, RegistersTheSameTextsAsTheLinuxBuild) {
+    const WindowsBuild& build = GetParam();
+    Outcome onLinux = runLinux(scratch, "registrations");
+    Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()) + " registrations");
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    ASSERT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
+    EXPECT_EQ(onWindows.err, "") << build.name;
+
+    std::vector<std::string> expected = lines(onLinux.out), got = lines(onWindows.out);
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(kaltra::kFunctionCount));
+    ASSERT_EQ(got.size(), expected.size()) << build.name << " registered another number of functions";
+    std::string suffix = std::string("\\") + build.addin;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        std::vector<std::string> e = splitTabs(expected[i]), g = splitTabs(got[i]);
+        ASSERT_FALSE(g.empty());
+        // The first text is the add-in's own full file name, a Windows path here.
+        EXPECT_TRUE(g[0].size() > suffix.size() && g[0].compare(g[0].size() - suffix.size(), suffix.size(), suffix) == 0)
+            << build.name << " registration " << i + 1 << " names the file " << g[0];
+        EXPECT_EQ(std::vector<std::string>(g.begin() + 1, g.end()), std::vector<std::string>(e.begin() + 1, e.end()))
+            << build.name << " registration " << i + 1 << ": " << got[i] << "\nLinux: " << expected[i];
+    }
+
+    // The Insert Function view of the same registrations.
+    Outcome linuxList = runLinux(scratch, "functions");
+    Outcome windowsList = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()) + " functions");
+    EXPECT_EQ(windowsList.status, 0) << windowsList.err;
+    EXPECT_EQ(windowsList.out, linuxList.out) << build.name;
+}
+
+TEST_P(WineAddin, HostFindsTheAddinBesideItself) {
+    const WindowsBuild& build = GetParam();
+    Outcome outcome = runWindows(scratch, build, "'KaltName(1)'");
+    EXPECT_EQ(outcome.status, 0) << build.name << ": " << outcome.err;
+    EXPECT_EQ(outcome.out, "R11\n") << build.name;
+}
+
+TEST_P(WineAddin, EveryWorksheetFunctionTakesItsOwnArgumentsOffTheStack) {
+    // One call of each function; on 32-bit Windows the host measures the stack around every
+    // call and ends with status 3 at the first function that leaves its arguments there.
+    const WindowsBuild& build = GetParam();
+    std::string formulas;
+    std::vector<std::string> names;
+    for (const TableFunction& function : tableFunctions()) {
+        std::string formula = function.name + "(";
+        for (std::size_t i = 0; i < function.argumentCodes.size(); ++i) {
+            char code = function.argumentCodes[i];
+            formula += (i ? ", " : "") + std::string(code == 'C' ? "\"R134a\"" : code == 'B' ? "25.5" : "1");
+        }
+        formulas += formula + ")\n";
+        names.push_back(function.name);
+    }
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(kaltra::kFunctionCount));
+    Outcome onLinux = runLinux(scratch, "", formulas);
+    Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
+    EXPECT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
+    EXPECT_EQ(onWindows.err.find("not __stdcall"), std::string::npos) << onWindows.err;
+    std::vector<std::string> expected = lines(onLinux.out), got = lines(onWindows.out);
+    ASSERT_EQ(got.size(), names.size()) << build.name << ": " << onWindows.err;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(got[i], expected[i]) << build.name << " " << names[i];
+    }
+}
+
+// ---- Conformance cases: the Windows answers against the Linux answers --------------------
+
+struct Case {
+    std::string id, function;
+    std::vector<std::string> arguments;
+    std::string kind, tol, atol;
+};
+
+std::vector<Case> readCases() {
+    std::vector<Case> cases;
+    std::ifstream in(std::string(KALTRA_TEST_DATA) + "/cases.tsv", std::ios::binary);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (number == 1 || line.empty()) continue;
+        std::vector<std::string> f = splitTabs(line);
+        if (f.size() != 13) continue;
+        int n = std::atoi(f[2].c_str());
+        if (n < 1 || n > 4) continue;
+        cases.push_back(Case{f[0], f[1], std::vector<std::string>(f.begin() + 3, f.begin() + 3 + n), f[7], f[9], f[10]});
+    }
+    return cases;
+}
+
+// A case as a formula: texts quoted (a quote doubled), numbers and codes as written.
+std::string formulaOf(const Case& c, const std::vector<TableFunction>& functions) {
+    auto function = std::find_if(functions.begin(), functions.end(),
+                                 [&](const TableFunction& f) { return f.name == c.function; });
+    std::string formula = c.function + "(";
+    for (std::size_t i = 0; i < c.arguments.size(); ++i) {
+        bool text = function != functions.end() && i < function->argumentCodes.size() && function->argumentCodes[i] == 'C';
+        std::string argument = c.arguments[i];
+        if (text) {
+            std::string quoted = "\"";
+            for (char ch : argument) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            argument = quoted + "\"";
+        }
+        formula += (i ? ", " : "") + argument;
+    }
+    return formula + ")";
+}
+
+// Distance of two doubles in units in the last place.
+std::uint64_t ulpsApart(double a, double b) {
+    auto ordered = [](double x) {
+        std::int64_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        return bits < 0 ? std::numeric_limits<std::int64_t>::min() - bits : bits;
+    };
+    std::int64_t ia = ordered(a), ib = ordered(b);
+    return ia > ib ? static_cast<std::uint64_t>(ia) - static_cast<std::uint64_t>(ib)
+                   : static_cast<std::uint64_t>(ib) - static_cast<std::uint64_t>(ia);
+}
+
+TEST_P(WineAddin, AnswersEveryConformanceCaseAsTheLinuxBuildDoes) {
+    // The same batch, in the same order, through both hosts: bit for bit the same answers,
+    // printed with 17 significant digits. Where the last bits of a number differ, the C
+    // runtimes' elementary functions are the cause: MinGW-w64's and glibc's exp, log and
+    // pow round differently for about one argument in a thousand, and the 64-bit MinGW-w64
+    // pow with a whole-number exponent (x^10 in the thermal conductivity) is a few units in
+    // the last place off. Such a number must still lie within the case's own tolerance of
+    // the Linux answer; texts, integers, error values and numbers of exact cases must match.
+    const WindowsBuild& build = GetParam();
+    std::vector<TableFunction> functions = tableFunctions();
+    std::vector<Case> cases = readCases();
+    ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
+    std::string formulas;
+    for (const Case& c : cases) formulas += formulaOf(c, functions) + "\n";
+
+    Outcome onLinux = runLinux(scratch, "", formulas);
+    Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    ASSERT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
+    std::vector<std::string> expected = lines(onLinux.out), got = lines(onWindows.out);
+    ASSERT_EQ(expected.size(), cases.size());
+    ASSERT_EQ(got.size(), cases.size()) << build.name;
+
+    int identical = 0, differing = 0;
+    std::uint64_t mostUlps = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        if (got[i] == expected[i]) {
+            ++identical;
+            continue;
+        }
+        ++differing;
+        std::string what = build.name + std::string(" case ") + c.id + " " + formulaOf(c, functions) + ": Windows " +
+                           got[i] + ", Linux " + expected[i];
+        char* end = nullptr;
+        double w = std::strtod(got[i].c_str(), &end);
+        bool windowsNumber = !got[i].empty() && *end == 0;
+        double l = std::strtod(expected[i].c_str(), &end);
+        bool linuxNumber = !expected[i].empty() && *end == 0;
+        if (c.kind != "num" || !windowsNumber || !linuxNumber || (c.tol.empty() && c.atol.empty())) {
+            ADD_FAILURE() << what;
+            continue;
+        }
+        double tol = std::atof(c.tol.c_str()), atol = std::atof(c.atol.c_str());
+        std::uint64_t ulps = ulpsApart(w, l);
+        mostUlps = std::max(mostUlps, ulps);
+        std::printf("  differs by %llu ulp: %s\n", static_cast<unsigned long long>(ulps), what.c_str());
+        EXPECT_LE(std::fabs(w - l), std::max(tol * std::fabs(l), atol)) << what;
+    }
+    std::printf("%s: %zu conformance cases, %d bit-identical with Linux, %d differ (at most %llu ulp)\n", build.name,
+                cases.size(), identical, differing, static_cast<unsigned long long>(mostUlps));
+}
+
+TEST_P(WineAddin, ComputesTheCycleWorksheetAsTheLinuxBuildDoes) {
+    const WindowsBuild& build = GetParam();
+    std::string sheet = shellQuoted(std::string(KALTRA_TEST_DATA) + "/../../examples/cycle.csv");
+    Outcome onLinux = runLinux(scratch, "sheet --csv " + sheet);
+    Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()) + " sheet --csv " + sheet);
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    EXPECT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
+    EXPECT_EQ(onWindows.out, onLinux.out) << build.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, WineAddin, ::testing::ValuesIn(kBuilds),
+                         [](const ::testing::TestParamInfo<WindowsBuild>& info) {
+                             return std::string(info.param.folder);
+                         });
+
+// ---- The stack check itself ----------------------------------------------------------------
+// StackProbe.xll registers one function twice: ProbeStdcall with Excel's convention and
+// ProbeCdecl, deliberately, with the caller-cleans one. Both answer len(text) + a*b + n.
+
+class WineStackCheck : public ::testing::Test {
+protected:
+    Scratch scratch;
+    const WindowsBuild& build = kBuilds[1];
+
+    void SetUp() override {
+        if (windowsBuildFolder().empty()) GTEST_SKIP() << "KALTRA_WINDOWS_BUILD is not set: tools/windows.sh runs these tests";
+    }
+
+    Outcome probe(const std::string& formula) {
+        std::string addin = windowsBuildFolder() + "/" + build.folder + "/tests/windows/StackProbe.xll";
+        return runWindows(scratch, build, "--addin " + shellQuoted(addin) + " " + shellQuoted(formula));
+    }
+};
+
+TEST_F(WineStackCheck, StdcallFunctionIsAnswered) {
+    Outcome outcome = probe("ProbeStdcall(\"abc\", 1.5, 2, 4)");
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "10\n");
+}
+
+TEST_F(WineStackCheck, CdeclFunctionIsCaught) {
+    // 24 bytes: a text pointer, two doubles and a 16-bit integer in a 4-byte slot.
+    Outcome outcome = probe("ProbeCdecl(\"abc\", 1.5, 2, 4)");
+    EXPECT_EQ(outcome.status, 3) << outcome.out << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_NE(outcome.err.find("ProbeCdecl took 0 of its 24 bytes of arguments off the stack"), std::string::npos)
+        << outcome.err;
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// Reading the reference property tables of one fluid: the comma-separated tables sat.csv,
+// single.csv and ideal.csv (lines starting with '#' are comments, the first other line names
+// the columns, an empty cell has no value) and the few fields of info.json the report uses.
+// Everything here is in the tables' own SI units.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kaltra::accuracy {
+
+// One table: column names, and per row the cells as text and as numbers (NaN where a cell
+// is empty or not a number).
+struct Table {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> cells;
+    std::vector<std::vector<double>> values;
+};
+
+// Reads a table; false when the file cannot be opened or has no header.
+bool readTable(const std::string& path, Table& table);
+
+// Position of a column, or -1 when the table has no such column.
+int columnIndex(const Table& table, const char* name);
+
+// Value at (row, column), NaN when the column is absent (-1) or the cell is empty.
+double valueAt(const Table& table, int row, int column);
+
+// What the report takes from info.json.
+struct ReferenceInfo {
+    bool estimated = false;                   // an estimate, not an equation of state of the fluid
+    std::string referenceState;               // name of the h and s convention ("IIR", "NBP", ...)
+    std::string referenceStateDescription;    // its description
+    double critTempK = 0.0;                   // critical temperature of the table, K
+    double critPressurePa = 0.0;              // critical pressure of the table, Pa
+    // Stated uncertainty of an estimated table, property group and text, in file order.
+    std::vector<std::string> uncertaintyGroups;
+    std::vector<std::string> uncertaintyTexts;
+};
+
+// Reads info.json; false when the file cannot be opened or is not valid JSON.
+bool readInfo(const std::string& path, ReferenceInfo& info);
+
+}  // namespace kaltra::accuracy

@@ -1,0 +1,515 @@
+// Writing docs/accuracy.md.
+#include "tools/accuracy/report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace kaltra::accuracy {
+namespace {
+
+// Targets below 0.95 of the critical temperature, in percent: median, 95th percentile.
+struct TargetRow {
+    Quantity quantity;
+    const char* label;
+    Target bound;
+};
+constexpr TargetRow kTargets[] = {
+    {kSatPressure, "saturation pressure", {0.15, 0.3}},
+    {kSatLiquidDensity, "saturated liquid density", {0.03, 0.2}},
+    {kSatVaporDensity, "saturated vapor density", {0.15, 0.4}},
+    {kVaporisationHeat, "heat of vaporisation", {0.1, 0.7}},
+    {kDensity, "single-phase density", {0.005, 0.25}},
+};
+// Blends and estimated tables are held to this multiple of the targets.
+constexpr double kBlendAllowance = 2.0;
+// A median deviation above this (percent) makes a fluid's saturation or density values approximations.
+constexpr double kRoughMedian = 1.0;
+// Reduced volume at which the cubic volume search without phase preference ends.
+constexpr double kCubicSearchEnd = 20000.0;
+constexpr double kPaPerPsia = 6894.757293168361;
+// A worst state within this distance of T/Tc = 1 counts as near the critical point.
+constexpr double kNearCriticalShown = 0.1;
+
+// Why a fluid misses a target, where that is known. A null quantity label covers every
+// quantity of the fluid.
+struct MissReason {
+    const char* fluid;
+    const char* quantity;
+    const char* reason;
+};
+constexpr MissReason kMissReasons[] = {
+    {"R717", nullptr,
+     "Published set, not refitted. Its vapor-pressure equation deviates systematically from the current "
+     "reference equation of state for ammonia (from -0.8 % to +0.6 % along the curve); the saturated vapor density "
+     "and the heat of vaporisation follow that curve."},
+    {"R11", "heat of vaporisation",
+     "Published set, not refitted. The median lies on the target; the deviation grows towards 0.95 Tc."},
+    {"R22", "saturated liquid density",
+     "Published set, not refitted. The 95th percentile lies on the target, set by the states just below 0.95 Tc."},
+};
+
+const char* knownMissReason(const RefrigerantRecord& record, const char* quantity) {
+    for (const MissReason& m : kMissReasons) {
+        if (std::strcmp(m.fluid, record.name) != 0) continue;
+        if (m.quantity == nullptr || std::strcmp(m.quantity, quantity) == 0) return m.reason;
+    }
+    return nullptr;
+}
+
+// Offsets of the catalogue from the table below which they are not offered as a reason.
+constexpr double kCritTempOffsetShown = 0.05;       // K
+constexpr double kCritPressureOffsetShown = 0.1;    // %
+constexpr double kMinPressureOffsetShown = 0.5;     // %
+
+std::string percentText(double x) {
+    char buffer[32];
+    if (x == 0.0)
+        return "0";
+    else if (x < 0.001)
+        std::snprintf(buffer, sizeof buffer, "%.1e", x);
+    else if (x < 0.01)
+        std::snprintf(buffer, sizeof buffer, "%.4f", x);
+    else if (x < 1.0)
+        std::snprintf(buffer, sizeof buffer, "%.3f", x);
+    else if (x < 10.0)
+        std::snprintf(buffer, sizeof buffer, "%.2f", x);
+    else if (x < 100.0)
+        std::snprintf(buffer, sizeof buffer, "%.1f", x);
+    else
+        std::snprintf(buffer, sizeof buffer, "%.0f", x);
+    return buffer;
+}
+
+std::string numberText(const char* format, double x) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, format, x);
+    return buffer;
+}
+
+// "median / p95 / max", bold where a target is missed, "-" without data.
+std::string statisticsCell(const FluidReport& fluid, Quantity q) {
+    const Statistics& st = fluid.stats[q];
+    if (st.count == 0) return "-";
+    std::string cell = percentText(st.median) + " / " + percentText(st.p95) + " / " + percentText(st.max);
+    if (hasTarget(q)) {
+        const Target t = targetFor(fluid, q);
+        if (st.median > t.median || st.p95 > t.p95) cell = "**" + cell + "**";
+    }
+    return cell;
+}
+
+std::string kindText(const FluidReport& fluid) {
+    std::string kind = isCubicForm(*fluid.record) ? "cubic" : "MBWR";
+    if (fluid.blend) kind += ", blend";
+    if (fluid.info.estimated) kind += ", estimate";
+    return kind;
+}
+
+std::string nameText(const FluidReport& fluid) {
+    std::string name = fluid.record->name;
+    if (fluid.status == kCompared && saturationWindowTrimmed(*fluid.record)) name += " (a)";
+    return name;
+}
+
+// A row for a fluid that was not compared: its reason across the table.
+std::string notComparedRow(const FluidReport& fluid, int columns) {
+    std::string reason = fluid.status == kNoCoefficientSets ? "no coefficient set yet" : "no reference table";
+    std::string row = "| " + std::string(fluid.record->name) + " | " + reason;
+    for (int i = 1; i < columns; ++i) row += " | ";
+    return row + " |\n";
+}
+
+std::string temperatureText(double tK) { return numberText("%.1f K", tK); }
+
+std::string stateText(double tK, double pPa) {
+    if (!std::isfinite(pPa)) return temperatureText(tK);
+    return temperatureText(tK) + ", " + numberText("%.4g kPa", pPa / 1000.0);
+}
+
+void writeTargetTable(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    out << "| Fluid | Form | Saturation pressure | Sat. liquid density | Sat. vapor density | Heat of vaporisation "
+           "| Single-phase density | Targets |\n";
+    out << "|---|---|---|---|---|---|---|---|\n";
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared) {
+            out << notComparedRow(f, 7);
+            continue;
+        }
+        const std::string missed = missedTargets(f);
+        out << "| " << nameText(f) << " | " << kindText(f) << " | " << statisticsCell(f, kSatPressure) << " | "
+            << statisticsCell(f, kSatLiquidDensity) << " | " << statisticsCell(f, kSatVaporDensity) << " | "
+            << statisticsCell(f, kVaporisationHeat) << " | " << statisticsCell(f, kDensity) << " | "
+            << (missed.empty() ? "all met" : "missed: " + missed) << " |\n";
+    }
+}
+
+void writeCaloricTable(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    out << "| Fluid | h change along isotherms | s change along isotherms | Local cp, gas and supercritical "
+           "| Local cp, liquid | `KaltCpofTP`, gas and supercritical | `KaltCpofTP`, liquid | Ideal-gas cp0 |\n";
+    out << "|---|---|---|---|---|---|---|---|\n";
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared) {
+            out << notComparedRow(f, 7);
+            continue;
+        }
+        out << "| " << f.record->name << " | " << statisticsCell(f, kEnthalpyChange) << " | "
+            << statisticsCell(f, kEntropyChange) << " | " << statisticsCell(f, kCpLocalGas) << " | "
+            << statisticsCell(f, kCpLocalLiquid) << " | " << statisticsCell(f, kCpGas) << " | "
+            << statisticsCell(f, kCpLiquid) << " | " << statisticsCell(f, kCp0) << " |\n";
+    }
+}
+
+void writeTransportTable(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    out << "| Fluid | Viscosity, liquid | Viscosity, gas | Conductivity, liquid | Conductivity, gas | Surface tension |\n";
+    out << "|---|---|---|---|---|---|\n";
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared) {
+            out << notComparedRow(f, 5);
+            continue;
+        }
+        out << "| " << f.record->name << " | " << statisticsCell(f, kViscosityLiquid) << " | "
+            << statisticsCell(f, kViscosityGas) << " | " << statisticsCell(f, kConductivityLiquid) << " | "
+            << statisticsCell(f, kConductivityGas) << " | " << statisticsCell(f, kSurfaceTension) << " |\n";
+    }
+}
+
+void writeBlendTable(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    out << "| Fluid | Saturation pressure against bubble | against dew | Table's own bubble/dew spread |\n";
+    out << "|---|---|---|---|\n";
+    int rows = 0;
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared || !f.blend) continue;
+        out << "| " << f.record->name << " | " << statisticsCell(f, kSatPressure) << " | "
+            << statisticsCell(f, kSatPressureDew) << " | " << statisticsCell(f, kBubbleDewSpread) << " |\n";
+        ++rows;
+    }
+    if (rows == 0) out << "| (no blend compared yet) | | | |\n";
+}
+
+void writeEstimates(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    int written = 0;
+    for (const FluidReport& f : fluids) {
+        if (!f.info.estimated) continue;
+        out << "**" << f.record->name << "**";
+        if (f.status != kCompared) out << " (" << (f.status == kNoCoefficientSets ? "no coefficient set yet" : "no table") << ")";
+        out << ": the table is an extended-corresponding-states estimate; its stated uncertainty:\n\n";
+        for (std::size_t i = 0; i < f.info.uncertaintyGroups.size(); ++i)
+            out << "- " << f.info.uncertaintyGroups[i] << ": " << f.info.uncertaintyTexts[i] << "\n";
+        out << "\n";
+        ++written;
+    }
+    if (written == 0) out << "(none)\n\n";
+}
+
+double reducedTemperatureOf(const RefrigerantRecord& record, double tK) {
+    return tK * 1.8 / (constantsOf(record)[slot::critTemp] + 459.67);
+}
+
+// The reason of a miss: the known one, or the facts the comparison found that explain misses.
+std::string missReason(const FluidReport& f, Quantity q, const char* label) {
+    if (const char* known = knownMissReason(*f.record, label)) return known;
+    std::vector<std::string> facts;
+    const CatalogueOffsets& o = f.offsets;
+    if (std::fabs(o.critTempK) >= kCritTempOffsetShown)
+        facts.push_back(numberText("the catalogue's critical temperature lies %+.2f K", o.critTempK) +
+                        " from the table's, so the curves part near the critical point");
+    if (std::fabs(o.critPressurePercent) >= kCritPressureOffsetShown)
+        facts.push_back(numberText("the catalogue's critical pressure differs from the table's by %+.2f %%",
+                                   o.critPressurePercent));
+    if (std::fabs(o.minPressurePercent) >= kMinPressureOffsetShown)
+        facts.push_back(numberText("the catalogue's minPressure differs from the table's by %+.3g %%", o.minPressurePercent) +
+                        " and the vapor-pressure equation passes through it");
+    if (f.blend && f.stats[kBubbleDewSpread].count > 0 && f.stats[kBubbleDewSpread].max > 0.0)
+        facts.push_back("the table's bubble and dew pressures differ by up to " +
+                        percentText(f.stats[kBubbleDewSpread].max) + " %");
+    if (f.info.estimated) facts.push_back("the table is an estimate");
+    const double worst = reducedTemperatureOf(*f.record, f.stats[q].worstTK);
+    if (std::fabs(worst - 1.0) <= kNearCriticalShown)
+        facts.push_back(numberText("the largest deviations lie near the critical point (T/Tc %.3f)", worst));
+    std::string reason = "Not analysed by hand";
+    for (std::size_t i = 0; i < facts.size(); ++i) reason += (i == 0 ? ". Found: " : "; ") + facts[i];
+    return reason + ".";
+}
+
+void writeMisses(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    out << "| Fluid | Quantity | Median / 95th percentile (target) | Signed median | Largest deviation at | Reason |\n";
+    out << "|---|---|---|---|---|---|\n";
+    int rows = 0;
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared) continue;
+        for (const TargetRow& row : kTargets) {
+            const Statistics& st = f.stats[row.quantity];
+            const Target t = targetFor(f, row.quantity);
+            if (st.count == 0 || (st.median <= t.median && st.p95 <= t.p95)) continue;
+            out << "| " << f.record->name << " | " << row.label << " | " << numberText("%.4g", st.median) << " / "
+                << numberText("%.4g", st.p95) << " (" << numberText("%.4g", t.median) << " / "
+                << numberText("%.4g", t.p95) << ") | " << numberText("%+.4g", st.signedMedian) << " | " << stateText(st.worstTK, st.worstPPa)
+                << numberText(" (T/Tc %.3f)", reducedTemperatureOf(*f.record, st.worstTK)) << " | "
+                << missReason(f, row.quantity, row.label) << " |\n";
+            ++rows;
+        }
+    }
+    if (rows == 0) out << "| (none) | | | | | |\n";
+}
+
+std::string offsetsText(const CatalogueOffsets& o) {
+    // offsets that print as zero are written as 0, without a sign
+    auto part = [](const char* format, double x) {
+        if (!std::isfinite(x)) return std::string("-");
+        const std::string text = numberText(format, x);
+        return text.find_first_of("123456789") == std::string::npos ? std::string("0") : text;
+    };
+    return part("%+.2f K", o.critTempK) + ", " + part("%+.3f %%", o.critPressurePercent) + ", " +
+           part("%+.3g %%", o.minPressurePercent);
+}
+
+std::string beyondText(const FluidReport& f) {
+    const Statistics& st = f.stats[kDensityUnresolved];
+    if (st.count == 0) return "-";
+    return std::to_string(st.count) + " (" + percentText(st.max) + " %)";
+}
+
+void writeWhere(std::ostream& out, const std::vector<FluidReport>& fluids) {
+    out << "| Fluid | Saturated states | Single-phase states | Largest saturation-pressure deviation at "
+           "| Largest sat. liquid density deviation at | Largest single-phase density deviation at "
+           "| States the solver cannot resolve, left out (largest density deviation) | Answers not a finite number "
+           "| Catalogue against table: Tc, pc, minPressure | h, s reference of the table |\n";
+    out << "|---|---|---|---|---|---|---|---|---|---|\n";
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared) continue;
+        const Statistics& ps = f.stats[kSatPressure];
+        const Statistics& ls = f.stats[kSatLiquidDensity];
+        const Statistics& ds = f.stats[kDensity];
+        out << "| " << f.record->name << " | " << ps.count << " | " << ds.count << " | "
+            << (ps.count ? temperatureText(ps.worstTK) : "-") << " | " << (ls.count ? temperatureText(ls.worstTK) : "-")
+            << " | " << (ds.count ? stateText(ds.worstTK, ds.worstPPa) : "-") << " | " << beyondText(f) << " | " << f.nonFinite
+            << " | " << offsetsText(f.offsets) << " | " << (f.info.referenceState.empty() ? "-" : f.info.referenceState) << " |\n";
+    }
+}
+
+}  // namespace
+
+bool hasTarget(Quantity q) {
+    for (const TargetRow& row : kTargets)
+        if (row.quantity == q) return true;
+    return false;
+}
+
+Target targetFor(const FluidReport& fluid, Quantity q) {
+    const double factor = (fluid.blend || fluid.info.estimated) ? kBlendAllowance : 1.0;
+    for (const TargetRow& row : kTargets)
+        if (row.quantity == q) return {factor * row.bound.median, factor * row.bound.p95};
+    return {0.0, 0.0};
+}
+
+std::string missedTargets(const FluidReport& fluid) {
+    std::string missed;
+    for (const TargetRow& row : kTargets) {
+        const Statistics& st = fluid.stats[row.quantity];
+        if (st.count == 0) continue;
+        const Target t = targetFor(fluid, row.quantity);
+        std::string parts;
+        if (st.median > t.median) parts = "median";
+        if (st.p95 > t.p95) parts += parts.empty() ? "95th" : " and 95th";
+        if (parts.empty()) continue;
+        if (!missed.empty()) missed += "; ";
+        missed += std::string(row.label) + " " + parts;
+    }
+    return missed;
+}
+
+bool writeReport(const std::string& path, const std::vector<FluidReport>& fluids) {
+    std::ostringstream out;
+    int compared = 0, allMet = 0;
+    std::string withoutSets, metNames;
+    for (const FluidReport& f : fluids) {
+        if (f.status == kCompared) {
+            ++compared;
+            if (missedTargets(f).empty()) {
+                ++allMet;
+                metNames += (metNames.empty() ? "" : ", ") + std::string(f.record->name);
+            }
+        } else if (f.status == kNoCoefficientSets) {
+            withoutSets += (withoutSets.empty() ? "" : ", ") + std::string(f.record->name);
+        }
+    }
+
+    out << "<!-- Generated from the reference tables; do not edit by hand. Regenerate from the top of the work tree\n"
+           "     after building the tool:\n"
+           "       cmake --build build --target kaltra_accuracy\n"
+           "       build/tools/accuracy/kaltra_accuracy ../shared/reference docs/accuracy.md -->\n\n";
+    out << "# Accuracy of the add-in against reference tables\n\n";
+    out << "This page compares the add-in's own answers (the engine behind `KaltPsat`, `KaltVf`, `KaltVg`, "
+           "`KaltVofTP`, `KaltHofTP`, `KaltSofTP`, `KaltCpofTP`, `KaltMUofTP`, `KaltTKofTP` and `KaltSt`) with reference "
+           "property tables computed from multiparameter reference equations of state (CoolProp 8.0.1dev, HEOS "
+           "backend; see `../shared/reference/README.md`). "
+        << compared << " fluids are compared, of which " << allMet << (allMet == 1 ? " meets" : " meet")
+        << " every target.";
+    if (!withoutSets.empty())
+        out << " Not compared, because their coefficient sets are not present yet: " << withoutSets << ".";
+    out << " R13b1 has no reference table (no reference equation of state exists for it).\n\n";
+
+    out << "## How to read the tables\n\n"
+           "- Every cell is **median / 95th percentile / maximum** of the absolute relative deviation, in percent, "
+           "of the add-in from the table: 100 (add-in / table - 1). The 95th percentile is the nearest-rank value "
+           "(at least 95 % of the states deviate by this much or less). A dash means the table has no such data.\n"
+           "- Only states inside the fluid's own range are compared (temperature from `minTemp` to `maxTemp`, "
+           "pressure from 0.01 `minPressure` to `maxPressure`), since the worksheet functions bound every input to "
+           "that range.\n"
+           "- Saturation statistics (saturation pressure, saturated densities, heat of vaporisation) cover "
+           "`minTemp` up to 0.95 of the critical temperature (absolute). (a): for R23, R702 and R704 the "
+           "catalogue's `minPressure` differs from the table by a few percent, so their saturation statistics start "
+           "a tenth of the way from `minTemp` to the critical temperature.\n"
+           "- Single-phase states are the table's (T, p) grid; the add-in chooses liquid or vapor itself from its own "
+           "saturation pressure, as `KaltVofTP` does, so a state very close to the saturation line can be answered on "
+           "the other side of it; such a state shows as the maximum.\n"
+           "- Blends (R500-R506) and air (R729) are treated as one fluid with one vapor-pressure curve. Their tables "
+           "give a bubble and a dew pressure: the saturation pressure and the saturated liquid are compared with the "
+           "bubble point, the saturated vapor with the dew point, the heat of vaporisation with dew-point vapor minus "
+           "bubble-point liquid at the same temperature.\n"
+           "- Two kinds of state lie beyond what the density solver can resolve, whatever the coefficients; they "
+           "are left out of the statistics and counted in the last table. Cubic-form fluids above the critical "
+           "temperature at very low pressure: the volume search without phase preference stops at 20000 critical "
+           "volumes, so a more dilute gas gets the volume at the end of the search (counted from an ideal-gas "
+           "volume of 10000 critical volumes on). R31 dilute vapor: its solver takes Newton steps only and stops once "
+           "the reduced pressure is within 1e-7 of the target; at very low pressure its starting density (the "
+           "ideal-gas density over an estimated saturated-vapor compressibility) passes that test at once or after "
+           "one step, though it lies above the true density, by about 40 % at 0.87 Tc and up to nearly three times "
+           "near the critical temperature (counted where the answer lies more than 1 % from the root).\n"
+           "- R11, R22, R134a and R717 carry the coefficient sets published with the catalogue; the other fluids' "
+           "sets were fitted to these same tables by `tools/fit`, so for them the comparison measures how well the "
+           "fit follows its training data, not an independent validation.\n"
+           "- **Bold** cells miss their target.\n\n";
+
+    out << "## Saturation and density, with targets\n\n";
+    out << "Targets below 0.95 of the critical temperature (median / 95th percentile): saturation pressure 0.15 / 0.3 %, "
+           "saturated liquid density 0.03 / 0.2 %, saturated vapor density 0.15 / 0.4 %, heat of vaporisation "
+           "0.1 / 0.7 %, single-phase density 0.005 / 0.25 % (whole table). Blends, air and the estimated fluids "
+           "(R31, R505, R506) are held to twice these.\n\n";
+    writeTargetTable(out, fluids);
+    out << "\n";
+
+    out << "## Enthalpy, entropy and specific heats\n\n"
+           "The add-in's zero of enthalpy and entropy is its own (internal energy and entropy zero for the saturated "
+           "liquid at each fluid's `minTemp`); the tables use other conventions (IIR, NBP, ...). Absolute values "
+           "therefore differ by a constant per fluid, and only differences are compared: along every isotherm of the "
+           "single-phase grid, the change of h (or s) from the isotherm's lowest-pressure state, compared with the "
+           "table's change, as a percentage of the table's whole range of h (or s) on that isotherm. cp is compared "
+           "in two ways. The local cp is the slope of the add-in's own enthalpy along the isobar (a central "
+           "difference over 2 F, left out where that span would cross the saturation line): it shows how good the "
+           "equation of state is. `KaltCpofTP` is what the worksheet function answers: a secant along the isobar "
+           "that starts at the saturation temperature of the given pressure, the mean cp from the saturated vapor "
+           "up to T for a vapor and from T up to the saturated liquid for a liquid (at least 1 F wide). It is not "
+           "the local cp, and it differs from it by as much as cp changes over that span. To get the local cp "
+           "of a superheated vapor or compressed liquid, difference `KaltHofTP` over a small temperature step. "
+           "cp0 is the ideal-gas heat capacity, taken from the add-in's enthalpy at vanishing density.\n\n";
+    writeCaloricTable(out, fluids);
+    out << "\n";
+
+    out << "## Viscosity, thermal conductivity and surface tension\n\n"
+           "Viscosity and thermal conductivity are corresponding-states estimates: the state is mapped onto water at the "
+           "same reduced temperature and volume and water's value is scaled by one factor per fluid. Expect deviations "
+           "of several to tens of percent, more in the liquid and near the critical point; use these values for "
+           "rough sizing only. The blend tables' transport values are themselves approximate mixing rules. Surface "
+           "tension is compared along the whole saturation line; where the add-in's correlation for a fluid is the "
+           "one the table was computed with, it agrees to rounding.\n\n";
+    writeTransportTable(out, fluids);
+    out << "\n";
+
+    out << "## Blends: one vapor-pressure curve against bubble and dew\n\n"
+           "The last column is not a deviation of the add-in but the table's own spread between the bubble and the dew "
+           "pressure at the same temperature: no single curve can be closer to both than about half of it.\n\n";
+    writeBlendTable(out, fluids);
+    out << "\n";
+
+    out << "## Estimated reference tables\n\n"
+           "The tables of R31, R505 and R506 are not evaluations of an equation of state of the fluid but estimates "
+           "(extended corresponding states), with the uncertainty stated below. A small deviation from such a table "
+           "means the add-in reproduces the estimate, not that it is accurate to that degree: for these fluids the "
+           "stated uncertainty, not the deviation, is the accuracy to assume.\n\n";
+    writeEstimates(out, fluids);
+
+    out << "## Missed targets and their reasons\n\n"
+           "The signed median shows a systematic offset (add-in above the table when positive); the largest "
+           "deviation's place tells whether the miss comes from one end of the range.\n\n";
+    writeMisses(out, fluids);
+    out << "\n";
+
+    out << "## Points compared and where the largest deviations lie\n\n";
+    writeWhere(out, fluids);
+    out << "\n";
+
+    out << "## What to rely on\n\n";
+    if (!metNames.empty())
+        out << "- Fluids meeting every target: " << metNames
+            << ". For these, saturation pressure, saturated and single-phase densities and the heat of vaporisation "
+               "below 0.95 of the critical temperature are as good as the tables' medians show.\n";
+    std::string rough;
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared) continue;
+        std::string worst;
+        double worstMedian = 0.0;
+        for (const TargetRow& row : kTargets) {
+            const Statistics& st = f.stats[row.quantity];
+            if (st.count > 0 && st.median > kRoughMedian && st.median > worstMedian) {
+                worstMedian = st.median;
+                worst = row.label;
+            }
+        }
+        if (!worst.empty())
+            rough += (rough.empty() ? "" : ", ") + std::string(f.record->name) + " (" + worst + " " +
+                     percentText(worstMedian) + " %)";
+    }
+    if (!rough.empty())
+        out << "- Fluids with a median deviation above 1 % in a saturation or density quantity, to be used as "
+               "approximations only (the largest such median in brackets): "
+            << rough << ".\n";
+    out << "- Within a few degrees of the critical point every fluid deviates more (the largest deviations in the "
+           "tables above mostly lie there): use near-critical values with care.\n"
+           "- Enthalpy and entropy: use differences (a change of state, a heat of vaporisation), never an absolute "
+           "value against another source; the reference state differs (the add-in sets internal energy and entropy "
+           "to zero for the saturated liquid at `minTemp`).\n"
+           "- `KaltCpofTP` is a secant from the saturation temperature of the given pressure, not the local cp; "
+           "near the critical point it reaches its upper bound of 5 BTU/(lbm F). For the local cp difference "
+           "`KaltHofTP` over a small temperature step.\n"
+           "- Viscosity and conductivity: estimates by corresponding states with water. Vapor viscosity is the "
+           "closest (typically within 5 to 15 %); liquid viscosity and both conductivities can be off by tens of "
+           "percent, and liquid viscosity far below the critical temperature by a factor of several. See their "
+           "table before relying on them.\n"
+           "- Blends: the add-in has one saturation curve; where the table's bubble and dew pressures differ, the "
+           "add-in cannot match both, and its saturated vapor density is compared at the dew pressure while it is "
+           "computed at its own single saturation pressure.\n"
+           "- R31, R505, R506: the reference tables are estimates; take their stated uncertainty (a few percent to "
+           "25 %) as the accuracy, however small the deviations above.\n";
+    std::string cubicBounds;
+    for (const FluidReport& f : fluids) {
+        if (f.status != kCompared || !isCubicForm(*f.record)) continue;
+        const double* k = constantsOf(*f.record);
+        const double bound = k[slot::critPressure] / (k[slot::critZ] * kCubicSearchEnd);
+        cubicBounds += (cubicBounds.empty() ? "" : ", ") + std::string(f.record->name) + " " +
+                       numberText("%.3g psia", bound);
+    }
+    for (const FluidReport& f : fluids) {
+        const Statistics& st = f.stats[kDensityUnresolved];
+        if (f.status != kCompared || isCubicForm(*f.record) || st.count == 0) continue;
+        out << "- " << f.record->name << " vapor at very low pressure (in the tables up to "
+            << numberText("%.2g psia", st.highestPPa / kPaPerPsia)
+            << "): volume, enthalpy and entropy can be far off, by up to " << percentText(st.max)
+            << " % in density (see above); the liquid is not affected.\n";
+    }
+    if (!cubicBounds.empty())
+        out << "- Cubic-form fluids above the critical temperature: volume, enthalpy and entropy are wrong below a "
+               "pressure of (T/Tc) times "
+            << cubicBounds << " (absolute temperatures), where the volume search ends.\n";
+
+    std::ofstream file(path);
+    if (!file) return false;
+    file << out.str();
+    return static_cast<bool>(file);
+}
+
+}  // namespace kaltra::accuracy

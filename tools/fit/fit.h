@@ -1,0 +1,158 @@
+// kaltra_fit: fits the coefficient sets of the catalogue fluids that have no published sets
+// to reference property tables, checks every set against the exact conditions and the
+// soundness rules with the add-in's own engine, and writes fluids/fitted_coefficients.h.
+//
+// Everything is fitted in the catalogue's reduced variables: Tr = T/Tc, rhor = rho vc,
+// Pr = P/Pc with the catalogue's own critical constants, caloric quantities divided by
+// R Tc or R with the catalogue's gas constant. The fitter reads files; the add-in never does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <Eigen/Dense>
+
+#include "fluids/fluids.h"
+
+namespace kaltra::fit {
+
+// ---- Reference tables in reduced variables ----------------------------------------------
+
+// One saturation state of the table. Missing cells are NaN.
+struct SatPoint {
+    double tr;
+    double pr;          // the saturation pressure the vapor-pressure equation follows
+    double prBubble;    // bubble (liquid) and dew (vapor) pressure; both pr for a pure fluid
+    double prDew;
+    double rhoL, rhoV;  // reduced densities of the saturated phases
+    double hL, hV;      // h/(R Tc)
+    double sL, sV;      // s/R
+    double cvL, cvV;    // cv/R
+};
+
+enum class Phase { liquid, gas, supercritical };
+
+// One single-phase state of the T x P grid.
+struct SinglePoint {
+    double tr, pr, rho;
+    Phase phase;
+    double h, s, cv, cp;  // h/(R Tc), s/R, cv/R, cp/R; NaN where missing
+};
+
+struct IdealPoint {
+    double tr;
+    double cp0;  // cp0/R
+};
+
+struct ReferenceTables {
+    std::string version;  // library and revision the tables were computed with
+    bool estimated = false;
+    double tableTrMax = 0;  // highest reduced temperature of the single-phase table
+    double trCritical = 1, prCritical = 1, rhoCritical = 1;  // the table's critical point, reduced
+    std::vector<SatPoint> sat;
+    std::vector<SinglePoint> single;
+    std::vector<IdealPoint> ideal;
+};
+
+// What the fitter knows about a fluid besides its catalogue record.
+struct FluidInfo {
+    const char* name;
+    double classicalCp0;  // cp0/R of the fully excited molecule (translation, rotation, vibration)
+    bool monatomic;
+};
+
+// The 34 fluids the fitter supplies, in the order of the generated header.
+const std::vector<FluidInfo>& fittedFluids();
+
+// Reads <directory>/<name>/{sat,single,ideal}.csv and info.json and reduces them with the
+// catalogue record's constants. Returns false with a message when a table is missing.
+bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, ReferenceTables& tables,
+                         std::string& message);
+
+// ---- Least squares ----------------------------------------------------------------------
+
+// Minimises sum (w_i (A_i x - y_i))^2 + ridge |S^-1 x|^2 subject to C x = d exactly, where S
+// scales every column of A to unit weighted norm. Returns false when the constraints are
+// inconsistent.
+bool constrainedLeastSquares(const Eigen::MatrixXd& a, const Eigen::VectorXd& y, const Eigen::VectorXd& w,
+                             const Eigen::MatrixXd& c, const Eigen::VectorXd& d, double ridge, Eigen::VectorXd& x);
+
+// ---- Vapor pressure ---------------------------------------------------------------------
+
+// ln(P/Pc) Tr = A tau + B tau^1.5 + C tau^4 + D tau^6.5. With a pinned point (trPin > 0) the
+// equation passes exactly through (trPin, prPin). Points below trFade weigh little.
+void fitVaporPressure(const ReferenceTables& tables, double trPin, double prPin, double trFade, double abcd[4]);
+double vaporPressureRatioOf(const double abcd[4], double tr);
+
+// ---- Ideal-gas heat capacity ------------------------------------------------------------
+
+// cp0/R - 1 as a linear combination of the basis of one form:
+//   MBWR form:  1, 1/Tr, Tr, Tr^2, 1/Tr^2   (coefficients -a6, a5, -2 a2, -6 a3, -2 a4)
+//   cubic form: 1, Tr, Tr^2, Tr^3, Tr^4     (coefficients k0 .. k4)
+// fitted to the table and kept within (0, classical limit] and non-decreasing beyond the
+// table up to trMax.
+enum class IdealForm { mbwr, cubic };
+void fitIdealGas(const ReferenceTables& tables, const FluidInfo& info, IdealForm form, double trMin, double trMax,
+                 double coefficients[5]);
+double idealCp0(IdealForm form, const double coefficients[5], double tr);
+
+// ---- MBWR form --------------------------------------------------------------------------
+
+// Sets alpha0..alpha6, b1..b29 and A..D of an MBWR-form record (written into its block).
+// Returns a one-line summary of the fit.
+std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables);
+
+// ---- Cubic form -------------------------------------------------------------------------
+
+std::string fitCubic(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables);
+
+// ---- Checks with the engine -------------------------------------------------------------
+
+// Forgets the engine's temperature-coefficient caches (after a block has been rewritten).
+void flushEngineCaches();
+
+// Completes a cubic-form record afresh, as its first lookup would.
+void completeCubicRecord(const RefrigerantRecord& record);
+
+// A state where a soundness rule fails, in reduced variables, so that the fit can add a
+// penalty there: the temperature, the pressure asked for and the density the engine found.
+struct TroubleState {
+    double tr, pr, rho;
+};
+
+struct CheckReport {
+    int exactFailures = 0;
+    int soundFailures = 0;
+    std::vector<std::string> messages;  // the first few failures of every kind
+    std::vector<TroubleState> trouble;
+    bool ok() const { return exactFailures == 0 && soundFailures == 0; }
+};
+
+// The exact conditions and the soundness rules over the catalogue range, evaluated with the
+// engine on the record's current block.
+CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info);
+
+// Achieved accuracy against the table with the engine (percent): median, 95th percentile, max.
+struct Spread {
+    double median = 0, p95 = 0, max = 0;
+    int count = 0;
+};
+struct AccuracyReport {
+    Spread psat, rhoL, rhoV, hvap, rhoSingle;
+};
+AccuracyReport measureAccuracy(const RefrigerantRecord& record, const ReferenceTables& tables);
+Spread spreadOf(std::vector<double> percent);
+
+// ---- Generated source -------------------------------------------------------------------
+
+struct FittedSet {
+    std::string name;
+    bool cubic;
+    std::vector<double> values;  // slots 10.. of the block: 40 (MBWR) or 18 (cubic)
+};
+
+// Writes the header atomically (temporary file, then rename).
+bool writeFittedHeader(const std::string& path, const std::vector<FittedSet>& sets, const std::string& provenance,
+                       std::string& message);
+
+}  // namespace kaltra::fit

@@ -1,0 +1,210 @@
+// kaltra_fit: fits, checks and writes the coefficient sets of the 34 catalogue fluids that
+// have no published sets.
+//
+//   kaltra_fit [--reference DIR] [--output FILE] [--only R12,R50,...] [--write] [--check]
+//
+// Without --only every fluid is refitted. A fluid that is not refitted keeps the set compiled
+// into this program (the committed one). A refitted set replaces the old one only when it
+// meets every exact condition and soundness rule; otherwise the old set is kept. --write
+// writes the header atomically; --check only checks and measures the compiled-in sets.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <sstream>
+
+#include "thermo/thermo.h"
+#include "tools/fit/fit.h"
+#include "tools/fit/mbwr_terms.h"
+
+using namespace kaltra;
+using namespace kaltra::fit;
+
+namespace {
+
+struct SummaryRow {
+    std::string name, form;
+    AccuracyReport a;
+    std::string verdict;
+};
+
+std::vector<double> setOf(const RefrigerantRecord& record) {
+    const double* k = constantsOf(record);
+    const int size = isCubicForm(record) ? slot::cubicSlots - 10 : slot::mbwrSlots - 10;
+    return std::vector<double>(k + 10, k + 10 + size);
+}
+
+void restoreSet(const RefrigerantRecord& record, const std::vector<double>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) record.constants->slots[10 + i] = values[i];
+}
+
+void printSpread(const char* label, const Spread& s) {
+    std::printf("    %-22s median %8.4f %%  95th %8.4f %%  max %9.4f %%  (%d)\n", label, s.median, s.p95, s.max, s.count);
+}
+
+// Agreement of the fitter's term rows with the engine, on the published sets.
+int selfTest() {
+    double worst = 0;
+    for (const char* name : {"R11", "R22", "R134a", "R717"}) {
+        const RefrigerantRecord& record = *recordAt(refrigerantIndex(name));
+        const double* k = constantsOf(record);
+        const double* b = k + slot::mbwrCoeffs;
+        const double gamma = k[slot::gamma];
+        for (double tr : {0.45, 0.8, 1.0, 1.7}) {
+            for (double rho : {0.01, 0.5, 1.0, 2.2, 3.1}) {
+                flushEngineCaches();
+                const MbwrState s = mbwrState(b, tr, rho, gamma);
+                const double p = mbwrPressure(record, tr, rho) * k[slot::critZ];
+                const double slope = mbwrPressureSlope(record, tr, rho) * k[slot::critZ];
+                const double i = mbwrResidual(record, tr, rho);
+                const double di = mbwrResidualDT(record, tr, rho);
+                const double e1 = std::fabs(s.prZc - p) / (std::fabs(p) + 1e-3);
+                const double e2 = std::fabs(s.slope - slope) / (std::fabs(slope) + 1e-3);
+                const double e3 = std::fabs(s.helmholtz - tr * rho * i) / (std::fabs(tr * rho * i) + 1e-3);
+                // s_res/R = -rho (I + Tr dI/dTr)
+                const double sr = -rho * (i + tr * di);
+                const double e4 = std::fabs(s.entropy - sr) / (std::fabs(sr) + 1e-3);
+                worst = std::max({worst, e1, e2, e3, e4});
+            }
+        }
+        const MbwrState c = mbwrState(b, 1.0, 1.0, gamma);
+        std::printf("%s: Pr(1,1) Zc %.12g (Zc %.12g), slope %.3g, curvature %.4g\n", name, c.prZc, k[slot::critZ],
+                    c.slope, c.curvature);
+    }
+    std::printf("largest relative disagreement with the engine: %.3g\n", worst);
+    return worst < 1e-9 ? 0 : 1;
+}
+
+void printReport(const char* name, const CheckReport& report, const AccuracyReport& accuracy) {
+    std::printf("%s\n    exact conditions: %s; soundness: %s\n", name, report.exactFailures ? "FAIL" : "ok",
+                report.soundFailures ? "FAIL" : "ok");
+    for (const std::string& m : report.messages) std::printf("      %s\n", m.c_str());
+    if (report.soundFailures > 0) std::printf("      (%d soundness failures in all)\n", report.soundFailures);
+    printSpread("saturation pressure", accuracy.psat);
+    printSpread("saturated liquid rho", accuracy.rhoL);
+    printSpread("saturated vapor rho", accuracy.rhoV);
+    printSpread("heat of vaporization", accuracy.hvap);
+    printSpread("single-phase rho", accuracy.rhoSingle);
+    std::fflush(stdout);
+}
+
+// The same checks and measures on the published sets, for comparison.
+int checkPublished(const std::string& reference) {
+    for (const char* name : {"R11", "R22", "R134a", "R717"}) {
+        const RefrigerantRecord& record = *recordAt(refrigerantIndex(name));
+        ReferenceTables tables;
+        std::string message;
+        if (!readReferenceTables(reference, record, tables, message)) continue;
+        const FluidInfo info{name, name == std::string("R717") ? 7.0 : 13.0, false};
+        printReport(name, checkRecord(record, info), measureAccuracy(record, tables));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string reference = std::string(KALTRA_SOURCE_DIR) + "/../shared/reference";
+    std::string output = std::string(KALTRA_SOURCE_DIR) + "/fluids/fitted_coefficients.h";
+    std::set<std::string> only;
+    bool write = false, checkOnly = false, published = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--reference" && i + 1 < argc) {
+            reference = argv[++i];
+        } else if (arg == "--output" && i + 1 < argc) {
+            output = argv[++i];
+        } else if (arg == "--only" && i + 1 < argc) {
+            std::stringstream list(argv[++i]);
+            std::string name;
+            while (std::getline(list, name, ',')) only.insert(name);
+        } else if (arg == "--write") {
+            write = true;
+        } else if (arg == "--check") {
+            checkOnly = true;
+        } else if (arg == "--published") {
+            published = true;
+        } else if (arg == "--selftest") {
+            return selfTest();
+        } else {
+            std::fprintf(stderr, "usage: kaltra_fit [--reference DIR] [--output FILE] [--only R12,...] [--write] [--check]\n");
+            return 2;
+        }
+    }
+
+    if (published) return checkPublished(reference);
+
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<FittedSet> sets;
+    std::vector<SummaryRow> rows;
+    std::string version;
+    int failed = 0;
+    for (const FluidInfo& info : fittedFluids()) {
+        const int index = refrigerantIndex(info.name);
+        const RefrigerantRecord& record = *recordAt(index);
+        const std::vector<double> previous = setOf(record);
+        const bool cubic = isCubicForm(record);
+        const bool refit = !checkOnly && (only.empty() || only.count(info.name) > 0);
+        const bool hadSet = hasCoefficientSets(record);
+        if (!refit && !hadSet) {
+            sets.push_back({info.name, cubic, previous});
+            continue;
+        }
+        ReferenceTables tables;
+        std::string message;
+        if (!readReferenceTables(reference, record, tables, message)) {
+            std::printf("%s: %s\n", info.name, message.c_str());
+            sets.push_back({info.name, cubic, previous});
+            ++failed;
+            continue;
+        }
+        if (version.empty()) version = tables.version;
+        const auto fluidStart = std::chrono::steady_clock::now();
+        std::string summary = "compiled-in set";
+        if (refit) summary = cubic ? fitCubic(record, info, tables) : fitMbwr(record, info, tables);
+        const CheckReport report = checkRecord(record, info);
+        const AccuracyReport accuracy = measureAccuracy(record, tables);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fluidStart).count();
+        const std::string title = std::string(info.name) + " (" + (cubic ? "cubic" : "MBWR") +
+                                  (tables.estimated ? ", estimated table" : "") + "): " + summary + "; " +
+                                  std::to_string(seconds).substr(0, 4) + " s";
+        printReport(title.c_str(), report, accuracy);
+        rows.push_back({info.name, cubic ? "cubic" : "MBWR", accuracy,
+                           report.ok() ? (refit ? "new set accepted" : "ok") : (refit ? "REJECTED, previous set kept" : "FAIL")});
+        if (report.ok()) {
+            sets.push_back({info.name, cubic, setOf(record)});
+            // entropyRef and energyRef are computed at the first lookup: store them as 0
+            if (cubic) sets.back().values[slot::entropyRef - 10] = sets.back().values[slot::energyRef - 10] = 0.0;
+        } else {
+            ++failed;
+            restoreSet(record, previous);
+            sets.push_back({info.name, cubic, previous});
+            std::printf("    set rejected; the previous set is kept\n");
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("\nAccuracy of the sets kept, with the engine, below 0.95 Tc for saturation (percent, median / 95th):\n");
+    std::printf("%-6s %-5s %-15s %-15s %-15s %-15s %-15s %s\n", "fluid", "form", "psat", "rho liquid", "rho vapor",
+                "h vaporization", "rho single", "checks");
+    for (const SummaryRow& row : rows)
+        std::printf("%-6s %-5s %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.4f / %6.3f %s\n", row.name.c_str(),
+                    row.form.c_str(), row.a.psat.median, row.a.psat.p95, row.a.rhoL.median, row.a.rhoL.p95,
+                    row.a.rhoV.median, row.a.rhoV.p95, row.a.hvap.median, row.a.hvap.p95, row.a.rhoSingle.median,
+                    row.a.rhoSingle.p95, row.verdict.c_str());
+    std::printf("%d fluid(s) without an accepted set; %.1f s in all\n", failed, seconds);
+
+    if (write) {
+        const std::string provenance =
+            "the reference property tables\n"
+            "// ../shared/reference/<fluid>/{sat,single,ideal}.csv and info.json (" + version + ",\n"
+            "// HEOS backend; the tables of R31, R505 and R506 are estimates by extended corresponding states)";
+        std::string message;
+        if (!writeFittedHeader(output, sets, provenance, message)) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return 1;
+        }
+        std::printf("wrote %s\n", output.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,614 @@
+// Fit of the MBWR form: vapor-pressure equation, ideal-gas coefficients, and b1..b29 by
+// weighted linear least squares with the exact conditions as equality constraints and the
+// soundness rules as penalties added where a scan of the equation finds them broken.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "thermo/thermo.h"
+#include "tools/fit/fit.h"
+#include "tools/fit/mbwr_terms.h"
+
+namespace kaltra::fit {
+namespace {
+
+// Tolerances that set the weight of every kind of datum: the error that costs as much as a
+// unit of squared residual.
+constexpr double kSigmaSingleDensity = 5e-4;  // relative density, single phase
+constexpr double kSigmaLiquidDensity = 1e-4;  // relative density, saturated liquid
+constexpr double kSigmaVaporDensity = 3e-4;   // relative density, saturated vapor
+constexpr double kSigmaPhaseEquilibrium = 3e-4;  // relative vapor pressure of the equation
+constexpr double kSigmaHeatOfVaporization = 3e-4;  // relative
+constexpr double kSigmaEnthalpy = 0.003;  // h differences along an isotherm, in R T
+constexpr double kSigmaEntropy = 0.003;   // s differences along an isotherm, in R
+constexpr double kSigmaCv = 0.03;         // cv differences along an isotherm, in R
+constexpr double kSigmaPenalty = 1e-4;    // soundness penalties
+constexpr double kSlopeFloor = 0.03;      // d(Pr Zc)/d ln(rhor) below which density errors stop growing
+constexpr double kRidge = 1e-9;
+// Catalogue and table disagree when they differ by more than this (relative); table data
+// near such a disagreement weighs kFade times less.
+constexpr double kConflict = 0.005;
+constexpr double kFade = 30.0;
+constexpr int kBridgePoints = 12;
+constexpr double kSigmaBridge = 2e-3;
+// Corresponding-states shape points: a grid in (Tr, rhor), kept away from the table's states.
+constexpr int kShapeTemperatures = 60;
+constexpr double kShapeDistanceTr = 0.04;
+constexpr double kShapeDistanceRho = 0.12;
+constexpr int kMaxRounds = 60;
+constexpr int kEnginePasses = 4;
+
+// Density grid of the soundness scan.
+constexpr double kScanStep = 0.0025;
+constexpr double kScanTop = 4.05;
+constexpr double kNewtonOnlyScanTop = 7.0;
+// Where an isotherm stays below the highest pressure up to the solvers' bracket end (4), it
+// is pinned to this multiple of that pressure at this density.
+constexpr double kReachDensity = 3.95;
+constexpr double kReachMargin = 1.5;
+
+// One row of the least-squares problem: terms . b = y with weight w.
+struct Row {
+    TermRow a;
+    double y;
+    double w;
+};
+
+TermRow difference(const TermRow& x, const TermRow& y) {
+    TermRow d;
+    for (int k = 0; k < kMbwrTerms; ++k) d[k] = x[k] - y[k];
+    return d;
+}
+
+// A pressure datum whose weight follows the slope of the isotherm.
+struct PressureDatum {
+    double tr, rho, prTarget, sigma;
+    TermRow terms;
+};
+
+struct Fluid {
+    const RefrigerantRecord* record;
+    double gamma, zc, trMin, trMax, rhoMin, prMin, prMax;
+    double abcd[4];
+    double ideal[5];
+    bool bisectionOnly;
+    bool newtonOnly;
+    std::vector<double> extraTrs;  // temperatures where the engine found trouble
+};
+
+// Slope d(Pr Zc)/drhor of the equation with coefficients b.
+double slopeOf(const double* b, double gamma, double tr, double rho) { return mbwrState(b, tr, rho, gamma).slope; }
+
+// Precomputed density functions of the scan: for every grid density the rhor-part of the
+// pressure, slope and residual cv terms (the Tr-part is a power of Tr per term).
+struct ScanGrid {
+    std::vector<double> rho;
+    std::vector<TermRow> g, g1, g2, rg;
+};
+
+ScanGrid makeScanGrid(double gamma, double top) {
+    ScanGrid grid;
+    for (int j = 1; j * kScanStep <= top + 1e-12; ++j) {
+        const double rho = j * kScanStep;
+        // At Tr = 1 every Tr-power is 1: the rows are the density functions themselves, and
+        // the residual Helmholtz row is rhor times the residual integral.
+        const MbwrTerms x = mbwrTerms(1.0, rho, gamma);
+        grid.rho.push_back(rho);
+        grid.g.push_back(x.pressure);
+        grid.g1.push_back(x.slope);
+        grid.g2.push_back(x.curvature);
+        grid.rg.push_back(x.helmholtz);
+    }
+    return grid;
+}
+
+enum class Rule { slope, cv, reach, curvature };
+
+// How much the fit demands beyond the table: the plainest demands first, stricter ones (and
+// corresponding-states shape points) only for fluids the plainer fit leaves unsound.
+struct Demands {
+    bool strictLiquid;  // liquid branch rising and bending upwards to beyond the Newton start,
+                        // and the highest pressure reached inside the density bracket
+    double shapeSigma;  // > 0: shape points of this relative density tolerance
+};
+
+struct Violation {
+    double tr, rho;
+    Rule rule;
+    double target;
+};
+
+// Reduced temperatures of the scan: an even grid over the range and a cluster around the
+// critical temperature.
+std::vector<double> scanTemperatures(const Fluid& f) {
+    std::vector<double> trs;
+    for (int i = 0; i <= 120; ++i) trs.push_back(f.trMin + (f.trMax - f.trMin) * i / 120.0);
+    for (double d : {0.0005, 0.002, 0.005, 0.01, 0.02, 0.04}) {
+        trs.push_back(1.0 - d);
+        trs.push_back(1.0 + d);
+    }
+    trs.insert(trs.end(), f.extraTrs.begin(), f.extraTrs.end());
+    return trs;
+}
+
+// Scans the equation over the catalogue range for unstable states, negative cv, and
+// isotherms that do not reach the highest pressure within the solvers' density bracket.
+std::vector<Violation> scanSoundness(const Fluid& f, const Demands& demands, const double* b, const ScanGrid& grid,
+                                     double& worstSlope) {
+    std::vector<Violation> found;
+    worstSlope = 1e300;
+    const std::size_t n = grid.rho.size();
+    std::vector<double> p(n), s(n), cv(n), curv(n);
+    for (double tr : scanTemperatures(f)) {
+        if (tr < f.trMin || tr > f.trMax) continue;
+        TermRow bt, bcv;
+        for (int k = 0; k < kMbwrTerms; ++k) {
+            const double q = termPower(k);
+            bt[k] = b[k] * std::pow(tr, q);
+            bcv[k] = -b[k] * q * (q - 1.0) * std::pow(tr, q - 1.0);
+        }
+        const double cv0 = idealCp0(IdealForm::mbwr, f.ideal, tr) - 1.0;
+        for (std::size_t j = 0; j < n; ++j) {
+            double pp = tr * grid.rho[j], ss = tr, cc = cv0, kk = 0;
+            for (int k = 0; k < kMbwrTerms; ++k) {
+                pp += bt[k] * grid.g[j][k];
+                ss += bt[k] * grid.g1[j][k];
+                kk += bt[k] * grid.g2[j][k];
+                cc += bcv[k] * grid.rg[j][k];
+            }
+            p[j] = pp;
+            s[j] = ss;
+            cv[j] = cc;
+            curv[j] = kk;
+        }
+        // Single-phase density ranges at this temperature.
+        std::vector<std::pair<std::size_t, std::size_t>> ranges;
+        const double pmax = f.zc * f.prMax;
+        std::size_t bracketEnd = n;  // the solvers search up to rhor = 4
+        while (bracketEnd > 0 && grid.rho[bracketEnd - 1] > 4.0 + 1e-9) --bracketEnd;
+        std::size_t liquid = 0;
+        if (tr >= 1.0) {
+            std::size_t top = 0;
+            while (top < n && p[top] < pmax) ++top;
+            ranges.push_back({0, std::min(n, top + top / 20 + 2)});
+        } else {
+            const double psat = f.zc * vaporPressureRatioOf(f.abcd, tr);
+            std::size_t vapor = 0;
+            while (vapor < n && p[vapor] < psat && s[vapor] > 0) ++vapor;
+            // The liquid root: the first density from the critical density up where the
+            // isotherm has risen to the vapor pressure.
+            while (liquid < n && (grid.rho[liquid] < 1.0 || p[liquid] < psat || s[liquid] <= 0)) ++liquid;
+            std::size_t top = liquid;
+            while (top < n && p[top] < pmax) ++top;
+            // The Newton phase must reach the root from the solver's starting guess; the
+            // bisection that follows where it does not (and alone for the fluids that skip
+            // Newton) searches [1, 4] and moves denser where the isotherm does not rise.
+            const double reach = demands.strictLiquid
+                                     ? std::max(top < n ? grid.rho[top] : kScanTop, liquidDensityGuess(tr)) * 1.15
+                                     : (top < n ? grid.rho[top] : kScanTop) * 1.05;
+            std::size_t end = n;
+            if (!f.bisectionOnly && !f.newtonOnly)
+                while (end > liquid + 1 && grid.rho[end - 1] > reach) --end;
+            // Just below the critical temperature the vapor pressure may lie above the
+            // equation's own vapor spinodal; the solvers' tolerance covers that band.
+            if (tr < 0.999) ranges.push_back({0, std::min(vapor + 1, n)});
+            ranges.push_back({liquid, end});
+        }
+        // The highest pressure must be reached inside the density bracket: where it is not,
+        // the isotherm is pinned above it just inside the bracket's end.
+        if (demands.strictLiquid && bracketEnd > 0 && p[bracketEnd - 1] < pmax && liquid < bracketEnd)
+            found.push_back({tr, kReachDensity, Rule::reach, kReachMargin * pmax});
+        for (auto [from, to] : ranges) {
+            double worst = 0;
+            Violation v{tr, 0, Rule::slope, 0};
+            for (std::size_t j = from; j < to; ++j) {
+                const double rho = grid.rho[j];
+                // Near the critical point the isotherms are nearly flat: no margin there.
+                const bool nearCritical = std::fabs(tr - 1.0) < 0.03 && std::fabs(rho - 1.0) < 0.4;
+                const double margin = nearCritical ? 0.0 : 0.01 * tr;
+                worstSlope = std::min(worstSlope, s[j] / tr);
+                if (s[j] < margin && margin - s[j] > worst) {
+                    worst = margin - s[j];
+                    v = {tr, rho, Rule::slope, nearCritical ? 0.01 * tr : 0.05 * tr};
+                }
+                if (cv[j] < 0.3 * cv0 && 0.3 * cv0 - cv[j] > worst) {
+                    worst = 0.3 * cv0 - cv[j];
+                    v = {tr, rho, Rule::cv, 0.5 * cv0};
+                }
+            }
+            if (worst > 0) found.push_back(v);
+        }
+        // A compressed liquid's isotherm bends upwards (the bulk modulus grows with density),
+        // which is what lets the liquid Newton iteration converge from either side.
+        if (demands.strictLiquid && tr < 1.0 && liquid < n && !f.bisectionOnly) {
+            const std::size_t to = ranges.back().second;
+            double worst = 0;
+            Violation v{tr, 0, Rule::curvature, 0};
+            for (std::size_t j = liquid; j < to; ++j) {
+                if (curv[j] < 0 && -curv[j] > worst) {
+                    worst = -curv[j];
+                    v = {tr, grid.rho[j], Rule::curvature, std::max(s[j], tr) / grid.rho[j]};
+                }
+            }
+            if (worst > 0) found.push_back(v);
+        }
+    }
+    return found;
+}
+
+Row penaltyRow(const Fluid& f, const Violation& v) {
+    const MbwrTerms x = mbwrTerms(v.tr, v.rho, f.gamma);
+    switch (v.rule) {
+        case Rule::slope:
+            return {x.slope, v.target - v.tr, 1.0 / (kSigmaPenalty * std::max(v.tr, 1.0))};
+        case Rule::cv: {
+            const double cv0 = idealCp0(IdealForm::mbwr, f.ideal, v.tr) - 1.0;
+            return {x.cv, v.target - cv0, 1.0 / (kSigmaPenalty * 10.0 * cv0)};
+        }
+        case Rule::curvature:
+            return {x.curvature, v.target, 1.0 / (kSigmaPenalty * 10.0 * v.target)};
+        case Rule::reach:
+        default:
+            return {x.pressure, v.target - v.tr * v.rho, 1.0 / (kSigmaPenalty * 10.0 * v.target)};
+    }
+}
+
+// The published R22 set in reduced form: a corresponding-states estimate of isotherm slopes
+// before the fluid's own equation exists.
+double startingSlope(double tr, double rho) {
+    const RefrigerantRecord& r22 = *recordAt(7);
+    const double* k = constantsOf(r22);
+    return slopeOf(k + slot::mbwrCoeffs, k[slot::gamma], tr, rho);
+}
+
+// One fit of the set under the given demands. Leaves the set in the block, the engine's
+// verdict in `verdict`, and returns a summary.
+std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
+                        const Demands& demands, CheckReport& verdict) {
+    const double shapeSigma = demands.shapeSigma;
+    double* k = record.constants->slots;
+    Fluid f{};
+    f.record = &record;
+    f.gamma = k[slot::gamma];
+    f.zc = k[slot::critZ];
+    const double tcR = k[slot::critTemp] + kRankineOffset;
+    f.trMin = (k[slot::minTemp] + kRankineOffset) / tcR;
+    f.trMax = (record.maxTemp + kRankineOffset) / tcR;
+    f.rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
+    f.prMin = k[slot::minPressure] / k[slot::critPressure];
+    f.prMax = record.maxPressure / k[slot::critPressure];
+    f.bisectionOnly = k[slot::critTemp] <= -400.0;
+    f.newtonOnly = std::strcmp(record.name, "R31") == 0;
+
+    // ---- Where the catalogue and the table disagree, the catalogue's exact conditions win
+    // and the table weighs little near them: at minTemp (pressure, liquid density) and near
+    // the critical point when the table's critical point lies elsewhere.
+    const SatPoint* first = &tables.sat.front();
+    for (const SatPoint& p : tables.sat)
+        if (std::fabs(p.tr - f.trMin) < std::fabs(first->tr - f.trMin)) first = &p;
+    const bool sameMinTemp = std::fabs(first->tr - f.trMin) < 1e-3;
+    // the table's own vapor pressure at minTemp, extrapolated where the table starts higher
+    double free[4];
+    fitVaporPressure(tables, 0.0, 0.0, 0.0, free);
+    const double pressureFadeTr =
+        std::fabs(f.prMin / vaporPressureRatioOf(free, f.trMin) - 1) > kConflict ? f.trMin + 0.1 * (1 - f.trMin) : 0.0;
+    const double liquidFadeTr =
+        sameMinTemp && std::fabs(f.rhoMin / first->rhoL - 1) > kConflict ? f.trMin + 0.35 * (1 - f.trMin) : 0.0;
+    const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01 ||
+                                  std::fabs(tables.rhoCritical - 1) > 0.02;
+    const double satTop = criticalConflict ? std::min(tables.trCritical, 1.0) - 0.02 : 0.9995;
+    auto nearCritical = [&](double tr, double rho) {
+        return criticalConflict && tr > std::min(tables.trCritical, 1.0) - 0.05 &&
+               tr < std::max(tables.trCritical, 1.0) + 0.05 && std::fabs(rho - 1) < 0.6;
+    };
+
+    // ---- Vapor pressure, pinned to the catalogue's pressure at minTemp
+    fitVaporPressure(tables, f.trMin, f.prMin, pressureFadeTr, f.abcd);
+
+    // ---- Ideal-gas heat capacity
+    fitIdealGas(tables, info, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
+
+    // ---- Data rows
+    const bool pseudoPure = tables.sat.front().prBubble != tables.sat.front().prDew;
+    int shapePoints = 0;
+    std::vector<PressureDatum> pressureData;
+    std::vector<Row> fixedRows;
+    for (const SatPoint& p : tables.sat) {
+        if (p.tr >= satTop || p.tr < f.trMin) continue;
+        const double pr = vaporPressureRatioOf(f.abcd, p.tr);
+        const bool faded = p.tr < liquidFadeTr;
+        if (std::isfinite(p.rhoL))
+            pressureData.push_back({p.tr, p.rhoL, pr, kSigmaLiquidDensity * (faded ? kFade : 1.0),
+                                    mbwrTerms(p.tr, p.rhoL, f.gamma).pressure});
+        if (std::isfinite(p.rhoV)) pressureData.push_back({p.tr, p.rhoV, pr, kSigmaVaporDensity, mbwrTerms(p.tr, p.rhoV, f.gamma).pressure});
+        if (!std::isfinite(p.rhoL) || !std::isfinite(p.rhoV)) continue;
+        const MbwrTerms l = mbwrTerms(p.tr, p.rhoL, f.gamma);
+        const MbwrTerms v = mbwrTerms(p.tr, p.rhoV, f.gamma);
+        // Equal Gibbs energies: T ln(rhoL/rhoV) + d(A_res + Pr Zc/rho - T) = 0
+        TermRow g;
+        for (int i = 0; i < kMbwrTerms; ++i)
+            g[i] = (l.helmholtz[i] + l.pressure[i] / p.rhoL) - (v.helmholtz[i] + v.pressure[i] / p.rhoV);
+        const double zl = f.zc * pr / (p.tr * p.rhoL), zv = f.zc * pr / (p.tr * p.rhoV);
+        // A mixture's bubble liquid and dew vapor do not share one Gibbs energy.
+        if (!pseudoPure && !faded)
+            fixedRows.push_back({g, -p.tr * std::log(p.rhoL / p.rhoV), 1.0 / (kSigmaPhaseEquilibrium * p.tr * (zv - zl))});
+        if (std::isfinite(p.hL) && std::isfinite(p.hV))
+            fixedRows.push_back({difference(v.enthalpy, l.enthalpy), p.hV - p.hL,
+                                 1.0 / (kSigmaHeatOfVaporization * (p.hV - p.hL))});
+    }
+    // Where the table's critical point lies elsewhere, saturated states between the table's
+    // last one and the catalogue's critical point follow a rectilinear diameter and a
+    // half-width that closes as (1 - Tr)^0.35, so that the vapor pressure and the equation
+    // meet there too.
+    if (criticalConflict) {
+        const SatPoint* last = nullptr;
+        for (const SatPoint& p : tables.sat)
+            if (p.tr < satTop && std::isfinite(p.rhoL) && std::isfinite(p.rhoV) && (!last || p.tr > last->tr)) last = &p;
+        if (last) {
+            const double diameter = (last->rhoL + last->rhoV) / 2.0, half = (last->rhoL - last->rhoV) / 2.0;
+            for (int i = 1; i <= kBridgePoints; ++i) {
+                const double tr = last->tr + (0.999 - last->tr) * i / kBridgePoints;
+                const double x = (1.0 - tr) / (1.0 - last->tr);
+                const double rhoL = 1.0 + (diameter - 1.0) * x + half * std::pow(x, 0.35);
+                const double rhoV = 1.0 + (diameter - 1.0) * x - half * std::pow(x, 0.35);
+                const double pr = vaporPressureRatioOf(f.abcd, tr);
+                const MbwrTerms l = mbwrTerms(tr, rhoL, f.gamma), v = mbwrTerms(tr, rhoV, f.gamma);
+                pressureData.push_back({tr, rhoL, pr, kSigmaBridge, l.pressure});
+                pressureData.push_back({tr, rhoV, pr, kSigmaBridge, v.pressure});
+                TermRow g;
+                for (int k2 = 0; k2 < kMbwrTerms; ++k2)
+                    g[k2] = (l.helmholtz[k2] + l.pressure[k2] / rhoL) - (v.helmholtz[k2] + v.pressure[k2] / rhoV);
+                const double zl = f.zc * pr / (tr * rhoL), zv = f.zc * pr / (tr * rhoV);
+                fixedRows.push_back({g, -tr * std::log(rhoL / rhoV), 1.0 / (kSigmaBridge * tr * (zv - zl))});
+            }
+        }
+    }
+
+    // Single-phase states: pressure, and h, s, cv against the most dilute state of the isotherm.
+    std::vector<const SinglePoint*> points;
+    for (const SinglePoint& p : tables.single) points.push_back(&p);
+    std::stable_sort(points.begin(), points.end(), [](const SinglePoint* a, const SinglePoint* b) {
+        return a->tr < b->tr || (a->tr == b->tr && a->rho < b->rho);
+    });
+    for (std::size_t i = 0; i < points.size();) {
+        std::size_t j = i;
+        while (j < points.size() && points[j]->tr == points[i]->tr) ++j;
+        const SinglePoint& anchor = *points[i];
+        const MbwrTerms xa = mbwrTerms(anchor.tr, anchor.rho, f.gamma);
+        for (std::size_t m = i; m < j; ++m) {
+            const SinglePoint& p = *points[m];
+            const MbwrTerms x = mbwrTerms(p.tr, p.rho, f.gamma);
+            const bool faded = (p.phase == Phase::liquid && p.tr < liquidFadeTr) || nearCritical(p.tr, p.rho);
+            pressureData.push_back({p.tr, p.rho, p.pr, kSigmaSingleDensity * (faded ? kFade : 1.0), x.pressure});
+            if (m == i) continue;
+            if (std::isfinite(p.h) && std::isfinite(anchor.h))
+                fixedRows.push_back({difference(x.enthalpy, xa.enthalpy), p.h - anchor.h, 1.0 / (kSigmaEnthalpy * p.tr)});
+            if (std::isfinite(p.s) && std::isfinite(anchor.s))
+                fixedRows.push_back({difference(x.entropy, xa.entropy), p.s - anchor.s + std::log(p.rho / anchor.rho),
+                                     1.0 / kSigmaEntropy});
+            if (std::isfinite(p.cv) && std::isfinite(anchor.cv))
+                fixedRows.push_back({difference(x.cv, xa.cv), p.cv - anchor.cv, 1.0 / kSigmaCv});
+        }
+        i = j;
+    }
+
+    // ---- Shape where the table says nothing: weak corresponding-states points from the
+    // published R22 equation (same compressibility at the same Tr and rhor), so that the
+    // equation extrapolates like a real fluid's to the catalogue's limits.
+    if (shapeSigma > 0) {
+        const RefrigerantRecord& r22 = *recordAt(7);
+        const double* k22 = constantsOf(r22);
+        const double* b22 = k22 + slot::mbwrCoeffs;
+        const double gamma22 = k22[slot::gamma];
+        std::vector<const SatPoint*> sat;
+        for (const SatPoint& p : tables.sat)
+            if (std::isfinite(p.rhoL) && std::isfinite(p.rhoV)) sat.push_back(&p);
+        for (int i = 0; i <= kShapeTemperatures; ++i) {
+            const double tr = f.trMin + (f.trMax - f.trMin) * i / kShapeTemperatures;
+            // the table's two-phase densities at this temperature
+            double rhoV = 0, rhoL = 0;
+            if (tr < 1.0 && !sat.empty()) {
+                const SatPoint* lo = sat.front();
+                const SatPoint* hi = sat.back();
+                for (const SatPoint* p : sat) {
+                    if (p->tr <= tr) lo = p;
+                    if (p->tr >= tr && hi->tr >= p->tr) hi = p;
+                }
+                const double x = hi->tr > lo->tr ? (tr - lo->tr) / (hi->tr - lo->tr) : 0.0;
+                rhoV = lo->rhoV + x * (hi->rhoV - lo->rhoV);
+                rhoL = lo->rhoL + x * (hi->rhoL - lo->rhoL);
+                if (tr > 0.98) rhoV = 0.5, rhoL = 1.6;
+            }
+            for (double rho = 0.05; rho <= 4.0 + 1e-9; rho += 0.05) {
+                if (tr < 1.0 && rho > 0.9 * rhoV && rho < 1.02 * rhoL) continue;
+                // far from every table state
+                bool nearData = false;
+                for (const SinglePoint& p : tables.single) {
+                    if (std::fabs(p.tr - tr) < kShapeDistanceTr && std::fabs(p.rho - rho) < kShapeDistanceRho) {
+                        nearData = true;
+                        break;
+                    }
+                }
+                if (nearData) continue;
+                const MbwrState reference = mbwrState(b22, tr, rho, gamma22);
+                if (!(reference.slope > 0.05 * tr)) continue;
+                const double z = reference.prZc / (tr * rho);
+                const MbwrTerms x = mbwrTerms(tr, rho, f.gamma);
+                fixedRows.push_back({x.pressure, z * tr * rho - tr * rho, 1.0 / (shapeSigma * rho * reference.slope)});
+                shapePoints++;
+            }
+        }
+    }
+
+    // ---- Exact conditions: the critical point with a flat inflection, and the saturated
+    // liquid at minTemp on the equation.
+    Eigen::MatrixXd c(4, kMbwrTerms);
+    Eigen::VectorXd d(4);
+    {
+        const MbwrTerms x = mbwrTerms(1.0, 1.0, f.gamma);
+        const MbwrTerms m = mbwrTerms(f.trMin, f.rhoMin, f.gamma);
+        for (int i = 0; i < kMbwrTerms; ++i) {
+            c(0, i) = x.pressure[i];
+            c(1, i) = x.slope[i];
+            c(2, i) = x.curvature[i];
+            c(3, i) = m.pressure[i];
+        }
+        d << f.zc - 1.0, -1.0, 0.0, f.zc * f.prMin - f.trMin * f.rhoMin;
+    }
+
+    // ---- Iterated fit: weights from the slopes of the last equation, penalties where the
+    // last equation is unsound.
+    // The Newton-only solver may step far above the liquid root (it doubles at most) before
+    // it comes back: its isotherms must behave up to twice the liquid densities.
+    const ScanGrid grid = makeScanGrid(f.gamma, f.newtonOnly ? kNewtonOnlyScanTop : kScanTop);
+    std::vector<Row> penalties;
+    Eigen::VectorXd b = Eigen::VectorXd::Zero(kMbwrTerms);
+    bool haveB = false;
+    int rounds = 0, totalRounds = 0, pass = 0;
+    double worstSlope = 0;
+    std::size_t lastViolations = 0;
+    double* alpha = k + slot::mbwrIdealGasCoeffs;
+    for (pass = 0; pass < kEnginePasses; ++pass) {
+        for (rounds = 0; rounds < kMaxRounds; ++rounds, ++totalRounds) {
+            const std::size_t rows = pressureData.size() + fixedRows.size() + penalties.size();
+            Eigen::MatrixXd a(rows, kMbwrTerms);
+            Eigen::VectorXd y(rows), w(rows);
+            std::size_t r = 0;
+            for (const PressureDatum& p : pressureData) {
+                const double slope = haveB ? slopeOf(b.data(), f.gamma, p.tr, p.rho) : startingSlope(p.tr, p.rho);
+                for (int i = 0; i < kMbwrTerms; ++i) a(r, i) = p.terms[i];
+                y(r) = f.zc * p.prTarget - p.tr * p.rho;
+                w(r) = 1.0 / (p.sigma * std::max(p.rho * slope, kSlopeFloor));
+                ++r;
+            }
+            for (const std::vector<Row>* list : {&fixedRows, &penalties}) {
+                for (const Row& row : *list) {
+                    for (int i = 0; i < kMbwrTerms; ++i) a(r, i) = row.a[i];
+                    y(r) = row.y;
+                    w(r) = row.w;
+                    ++r;
+                }
+            }
+            Eigen::VectorXd next;
+            if (!constrainedLeastSquares(a, y, w, c, d, kRidge, next)) break;
+            b = next;
+            haveB = true;
+            const std::vector<Violation> violations = scanSoundness(f, demands, b.data(), grid, worstSlope);
+            lastViolations = violations.size();
+            if (violations.empty() && rounds >= 3) break;
+            for (const Violation& v : violations) penalties.push_back(penaltyRow(f, v));
+        }
+
+        // ---- Write the set into the block
+        alpha[2] = -f.ideal[2] / 2.0;
+        alpha[3] = -f.ideal[3] / 6.0;
+        alpha[4] = -f.ideal[4] / 2.0;
+        alpha[5] = f.ideal[1];
+        alpha[6] = -f.ideal[0];
+        for (int i = 0; i < kMbwrTerms; ++i) k[slot::mbwrCoeffs + i] = b(i);
+        for (int i = 0; i < 4; ++i) k[slot::mbwrVaporPressureCoeffs + i] = f.abcd[i];
+
+        // ---- alpha1 and alpha0: entropy and Helmholtz energy zero at (minTemp,
+        // minLiquidVolume), found by correcting the engine's own evaluation (both enter
+        // linearly, so one pass is exact up to rounding).
+        alpha[0] = 0.0;
+        alpha[1] = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            flushEngineCaches();
+            const double s = reducedEntropy(record, f.trMin, f.rhoMin);
+            alpha[1] += s;  // s/R holds -alpha1: raising alpha1 by s takes s away
+            flushEngineCaches();
+            const double helmholtz = reducedHelmholtz(record, f.trMin, f.rhoMin);
+            alpha[0] -= helmholtz;
+        }
+        flushEngineCaches();
+
+        // ---- The engine's verdict; where it finds trouble, scan those isotherms too.
+        const CheckReport report = checkRecord(record, info);
+        verdict = report;
+        if (report.ok()) break;
+        std::size_t added = 0;
+        for (const TroubleState& t : report.trouble) {
+            if (std::find(f.extraTrs.begin(), f.extraTrs.end(), t.tr) == f.extraTrs.end() && added < 200) {
+                f.extraTrs.push_back(t.tr);
+                ++added;
+            }
+        }
+        if (added == 0) break;
+    }
+
+    // How far the catalogue's state at minTemp lies from the table's.
+    char summary[300];
+    std::snprintf(summary, sizeof summary,
+                  "%d shape points, %d passes, %d rounds, %zu penalties, %zu violations left, min slope/Tr %.3g; catalogue at minTemp vs table "
+                  "(Tr %.4f/%.4f): P %+.2f %%, rhoL %+.3f %%; table critical point Tr %.4f Pr %.4f rhor %.4f",
+                  shapePoints, pass + 1, totalRounds + 1, penalties.size(), lastViolations, worstSlope, f.trMin, first->tr,
+                  100 * (f.prMin / first->pr - 1), 100 * (f.rhoMin / first->rhoL - 1), tables.trCritical,
+                  tables.prCritical, tables.rhoCritical);
+    return summary;
+}
+
+
+// The table moved by corresponding states onto the catalogue's critical point: temperatures
+// over the table's critical temperature, densities over the table's critical pressure over its
+// critical temperature, and pressures so that every compressibility P/(rho R T) stays the
+// table's (the dilute gas stays ideal); h/(R T), s/R and cv/R stay the table's at the moved
+// state. The table's critical temperature and pressure land on the catalogue's.
+ReferenceTables correspondingStates(const ReferenceTables& tables) {
+    ReferenceTables moved = tables;
+    const double tc = tables.trCritical;
+    const double rhoc = tables.prCritical / tables.trCritical;
+    const double pc = tc * rhoc;
+    for (SatPoint& p : moved.sat) {
+        p.tr /= tc;
+        p.pr /= pc;
+        p.prBubble /= pc;
+        p.prDew /= pc;
+        p.rhoL /= rhoc;
+        p.rhoV /= rhoc;
+        p.hL /= tc;
+        p.hV /= tc;
+    }
+    for (SinglePoint& p : moved.single) {
+        p.tr /= tc;
+        p.pr /= pc;
+        p.rho /= rhoc;
+        p.h /= tc;
+    }
+    for (IdealPoint& p : moved.ideal) p.tr /= tc;
+    moved.tableTrMax /= tc;
+    moved.trCritical = 1.0;
+    moved.prCritical = 1.0;
+    moved.rhoCritical = tables.rhoCritical / rhoc;
+    return moved;
+}
+
+}  // namespace
+
+// Fits with the plainest demands first; where the engine still finds the set unsound, refits
+// with stricter ones. Where the table's critical point lies elsewhere and no demand gives a
+// sound set, the same demands follow on the table moved onto the catalogue's critical point:
+// less faithful to the table, but the vapor pressure and the equation then meet below the
+// catalogue's critical temperature.
+std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
+    constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
+    const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01;
+    const ReferenceTables moved = correspondingStates(tables);
+    std::string summary;
+    int rung = 0;
+    for (const ReferenceTables* table : {&tables, &moved}) {
+        if (table == &moved && !criticalConflict) break;
+        if (table == &tables && std::getenv("KFIT_TMP_MOVED")) continue;
+        for (const Demands& demands : kLadder) {
+            CheckReport verdict;
+            summary = fitMbwrOnce(record, info, *table, demands, verdict);
+            ++rung;
+            if (verdict.ok()) return "demands " + std::to_string(rung) + (table == &moved ? " (corresponding states)" : "") + ": " + summary;
+        }
+    }
+    return "demands " + std::to_string(rung) + ": " + summary;
+}
+
+}  // namespace kaltra::fit

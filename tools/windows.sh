@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The Windows add-ins Kaltra64.xll and Kaltra32.xll: installs what their build and tests need
+# on Debian 12, cross-builds both with MinGW-w64 (each with the stand-in Excel XLCALL32.DLL
+# and the host kaltra.exe), and runs their tests under Wine.
+#
+#   bash tools/windows.sh         install, build, test
+#   bash tools/windows.sh dist    the same, then put both add-ins and INSTALL.md into dist/
+#
+# The Windows builds go to build-windows/x64 and build-windows/x86. The tests are the Linux
+# test program tests/wine_test.cpp (built in build/, or $KALTRA_LINUX_BUILD), run against
+# them with one persistent wineserver and a Wine prefix outside the work tree
+# ($KALTRA_WINEPREFIX, by default ~/.cache/kaltra-wine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+linux_build=${KALTRA_LINUX_BUILD:-build}
+make_dist=0
+case "${1:-}" in
+  "") ;;
+  dist) make_dist=1 ;;
+  *) echo "usage: bash tools/windows.sh [dist]" >&2; exit 2 ;;
+esac
+
+started=$SECONDS
+phase=$SECONDS
+took() {
+  echo "== $1 took $((SECONDS - phase)) s"
+  phase=$SECONDS
+}
+
+# ---- Packages -----------------------------------------------------------------------------
+# Only the posix thread-model compilers (the toolchain files name them): the -win32 variants
+# and the g++-mingw-w64 metapackages would switch the compiler alternatives to win32.
+bash tools/packages.sh
+packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+          wine wine64 wine32:i386)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  # wine32 is an i386 package.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo_cmd dpkg --add-architecture i386
+  fi
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+took "packages"
+
+# ---- Builds -------------------------------------------------------------------------------
+for build in x64:mingw-w64-x86_64 x86:mingw-w64-i686; do
+  folder=build-windows/${build%%:*}
+  cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="cmake/${build#*:}.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$folder" -j"$jobs" --target kaltra_windows
+done
+took "Windows builds"
+
+# The Linux build answers what the Windows builds are compared with, and runs the tests.
+cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$linux_build" -j"$jobs" --target wine_test kaltra Kaltra64
+took "Linux build"
+
+# ---- Wine -------------------------------------------------------------------------------
+# One wineserver for the whole run: without it every wine call waits seconds for its own
+# server to exit. No Mono or Gecko installers; no debug output.
+export WINEPREFIX=${KALTRA_WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/kaltra-wine}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+# A new prefix is set up once, here (quietly: it complains that there is no display).
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+fi
+took "Wine prefix $WINEPREFIX"
+
+# ---- Tests --------------------------------------------------------------------------------
+export KALTRA_WINDOWS_BUILD=$root/build-windows
+# The answers compared with the Linux build's, case by case, then every Wine test.
+"$linux_build"/tests/wine_test --gtest_filter='*Conformance*' --gtest_brief=1
+ctest --test-dir "$linux_build" -L wine --output-on-failure -j"$jobs"
+took "Wine tests"
+
+if [ "$make_dist" -eq 1 ]; then
+  rm -rf dist
+  cmake --build build-windows/x64 --target dist
+  cmake --build build-windows/x86 --target dist
+  echo "dist/: $(ls dist | tr '\n' ' ')"
+fi
+echo "== the Windows part took $((SECONDS - started)) s"
