@@ -6,8 +6,7 @@
 // Each such function is one row of the rule table below. The four functions of
 // temperature and volume decide the phase themselves and are written out in full.
 //
-// A fluid that cannot answer (unknown name, fitted coefficients not yet supplied, no
-// transport row), a non-finite input, a state at or inside a cubic fluid's co-volume and a
+// A fluid that cannot answer (unknown name, no transport row), a non-finite input, a state at or inside a cubic fluid's co-volume and a
 // non-finite engine answer all give the failure mark -999, never converted.
 #include <cmath>
 
@@ -123,8 +122,7 @@ constexpr Inputs kPressureAndEntropy = {2, {{0, pressureIn, Limit::none, Limit::
 
 enum Needs : unsigned {
     kRecordOnly = 0,
-    kEquationOfState = 1,  // fitted coefficient sets
-    kTransportRow = 2,     // viscosity and conductivity scales
+    kTransportRow = 1,  // viscosity and conductivity scales
 };
 
 // The record of a name when that fluid can answer; null otherwise.
@@ -132,7 +130,6 @@ const RefrigerantRecord* answeringFluid(const char* name, unsigned needs) {
     KALTRA_COUNT(counters::catalogueLookup, 1);
     const RefrigerantRecord* record = findRefrigerant(name);
     if (record == nullptr) return nullptr;
-    if ((needs & kEquationOfState) != 0 && !hasCoefficientSets(*record)) return nullptr;
     if ((needs & kTransportRow) != 0 && findTransportEntry(*record) == nullptr) return nullptr;
     return record;
 }
@@ -188,30 +185,30 @@ struct PropertyRule {
     unsigned needs;
 };
 
-constexpr PropertyRule kPsat = {kSaturationOfT, ofFirst<saturatedPressure>, pressureOut, kEquationOfState};
-constexpr PropertyRule kTsat = {kSaturationOfP, ofFirst<saturationTemperature>, temperatureOut, kEquationOfState};
-constexpr PropertyRule kVf = {kSaturationOfT, ofFirst<saturatedLiquidVolume>, volumeOut, kEquationOfState};
-constexpr PropertyRule kVg = {kSaturationOfT, ofFirst<saturatedVaporVolume>, volumeOut, kEquationOfState};
-constexpr PropertyRule kVofTP = {kPressureThenTemperature, volumeOfTP, volumeOut, kEquationOfState};
-constexpr PropertyRule kZofTP = {kPressureThenTemperature, zOfTP, unconverted, kEquationOfState};
-constexpr PropertyRule kHf = {kSaturationOfT, ofFirst<satLiquidEnthalpy>, enthalpyOut, kEquationOfState};
-constexpr PropertyRule kHg = {kSaturationOfT, ofFirst<satVaporEnthalpy>, enthalpyOut, kEquationOfState};
-constexpr PropertyRule kHofTP = {kPressureThenTemperature, enthalpyTP, enthalpyOut, kEquationOfState};
-constexpr PropertyRule kSf = {kSaturationOfT, ofFirst<satLiquidEntropy>, entropyOut, kEquationOfState};
-constexpr PropertyRule kSg = {kSaturationOfT, ofFirst<satVaporEntropy>, entropyOut, kEquationOfState};
-constexpr PropertyRule kSofTP = {kPressureThenTemperature, entropyTP, entropyOut, kEquationOfState};
-constexpr PropertyRule kTofPH = {kPressureAndEnthalpy, temperatureFromPH, temperatureOut, kEquationOfState};
-constexpr PropertyRule kTofPS = {kPressureAndEntropy, temperatureFromPS, temperatureOut, kEquationOfState};
+constexpr PropertyRule kPsat = {kSaturationOfT, ofFirst<saturatedPressure>, pressureOut, kRecordOnly};
+constexpr PropertyRule kTsat = {kSaturationOfP, ofFirst<saturationTemperature>, temperatureOut, kRecordOnly};
+constexpr PropertyRule kVf = {kSaturationOfT, ofFirst<saturatedLiquidVolume>, volumeOut, kRecordOnly};
+constexpr PropertyRule kVg = {kSaturationOfT, ofFirst<saturatedVaporVolume>, volumeOut, kRecordOnly};
+constexpr PropertyRule kVofTP = {kPressureThenTemperature, volumeOfTP, volumeOut, kRecordOnly};
+constexpr PropertyRule kZofTP = {kPressureThenTemperature, zOfTP, unconverted, kRecordOnly};
+constexpr PropertyRule kHf = {kSaturationOfT, ofFirst<satLiquidEnthalpy>, enthalpyOut, kRecordOnly};
+constexpr PropertyRule kHg = {kSaturationOfT, ofFirst<satVaporEnthalpy>, enthalpyOut, kRecordOnly};
+constexpr PropertyRule kHofTP = {kPressureThenTemperature, enthalpyTP, enthalpyOut, kRecordOnly};
+constexpr PropertyRule kSf = {kSaturationOfT, ofFirst<satLiquidEntropy>, entropyOut, kRecordOnly};
+constexpr PropertyRule kSg = {kSaturationOfT, ofFirst<satVaporEntropy>, entropyOut, kRecordOnly};
+constexpr PropertyRule kSofTP = {kPressureThenTemperature, entropyTP, entropyOut, kRecordOnly};
+constexpr PropertyRule kTofPH = {kPressureAndEnthalpy, temperatureFromPH, temperatureOut, kRecordOnly};
+constexpr PropertyRule kTofPS = {kPressureAndEntropy, temperatureFromPS, temperatureOut, kRecordOnly};
 constexpr PropertyRule kSt = {kSaturationOfT, ofFirst<surfaceTension>, surfaceTensionOut, kRecordOnly};
 // Specific heats answer in the entropy unit.
-constexpr PropertyRule kCp = {kTemperatureThenPressure, specificHeatCp, entropyOut, kEquationOfState};
-constexpr PropertyRule kCv = {kTemperatureThenPressure, specificHeatCv, entropyOut, kEquationOfState};
+constexpr PropertyRule kCp = {kTemperatureThenPressure, specificHeatCp, entropyOut, kRecordOnly};
+constexpr PropertyRule kCv = {kTemperatureThenPressure, specificHeatCv, entropyOut, kRecordOnly};
 constexpr PropertyRule kMU = {kTemperatureThenPressure, viscosityTP, viscosityOut,
-                               kEquationOfState | kTransportRow};
+                               kTransportRow};
 constexpr PropertyRule kNU = {kTemperatureThenPressure, kinematicViscosityTP, kinematicViscosityOut,
-                               kEquationOfState | kTransportRow};
+                               kTransportRow};
 constexpr PropertyRule kTK = {kTemperatureThenPressure, conductivityTP, conductivityOut,
-                               kEquationOfState | kTransportRow};
+                               kTransportRow};
 
 // The common path of every function in the rule table.
 xl::LPXLOPER evaluate(const PropertyRule& rule, const char* name, double x0, double x1, int units) {
@@ -276,7 +273,7 @@ struct StateOfTVRule {
 // Bounded (T, v); under the dome the two-phase rule, at or inside a cubic fluid's
 // co-volume no answer, elsewhere the equation of state.
 xl::LPXLOPER evaluateOfTV(const StateOfTVRule& rule, const char* name, double t, double v, int units) {
-    const RefrigerantRecord* record = answeringFluid(name, kEquationOfState);
+    const RefrigerantRecord* record = answeringFluid(name, kRecordOnly);
     double x[2] = {t, v};
     if (record == nullptr || !boundInputs(*record, kStateOfTV, x, units)) return noAnswer();
     const DomeTest dome = domeTest(*record, x[0], x[1]);

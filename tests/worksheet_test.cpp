@@ -280,33 +280,6 @@ TEST(FailureAnswers, NonFiniteInputsGiveMinus999) {
                     }
 }
 
-// Without its fitted coefficients a fluid can answer its catalogue constants and its surface
-// tension, nothing computed from the equation of state.
-TEST(FailureAnswers, FluidWithoutCoefficientSetsAnswersOnlyCatalogueAndSurfaceTension) {
-    int withoutSets = 0;
-    for (int i = 1; i <= kCatalogueSize; ++i) {
-        const RefrigerantRecord& record = *recordAt(i);
-        if (hasCoefficientSets(record)) continue;
-        ++withoutSets;
-        const double* k = constantsOf(record);
-        for (const PropertyFunction& f : kPropertyFunctions) {
-            if (std::strcmp(f.name, "KaltSt") == 0) continue;
-            for (short units : kUnitCodes)
-                EXPECT_EQ(numberOf(f.call(record.name, 50.0, 100.0, units)), kNoAnswer)
-                    << f.name << " of " << record.name << " in units " << units;
-        }
-        EXPECT_EQ(numberOf(KaltMW(record.name)), k[slot::molarMass]) << record.name;
-        EXPECT_EQ(numberOf(KaltZc(record.longName)), k[slot::critZ]) << record.name;
-        EXPECT_EQ(numberOf(KaltTmax(record.name, 0)), record.maxTemp) << record.name;
-        EXPECT_EQ(numberOf(KaltPmax(record.name, 0)), record.maxPressure) << record.name;
-        const double tMid = 0.5 * (k[slot::minTemp] + k[slot::critTemp]);
-        const double sigma = numberOf(KaltSt(record.name, temperatureOut(3, tMid), 3));  // N/m
-        EXPECT_GT(sigma, 0.0) << "surface tension of " << record.name << " at " << tMid << " F";
-        EXPECT_NEAR(sigma, surfaceTension(record, tMid), 1e-12 * sigma) << record.name;
-    }
-    EXPECT_GT(withoutSets, 0) << "no fluid without coefficient sets left to check";
-}
-
 // R31 has no transport row: -999 itself, not -999 scaled by a unit factor or a volume.
 TEST(FailureAnswers, FluidWithoutTransportRowGivesMinus999InEveryUnitCode) {
     const RefrigerantRecord* r31 = findRefrigerant("R31");

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "thermo/thermo.h"
 #include "tools/fit/fit.h"
@@ -551,37 +552,68 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
 }
 
 
-// The table moved by corresponding states onto the catalogue's critical point: temperatures
-// over the table's critical temperature, densities over the table's critical pressure over its
-// critical temperature, and pressures so that every compressibility P/(rho R T) stays the
-// table's (the dilute gas stays ideal); h/(R T), s/R and cv/R stay the table's at the moved
-// state. The table's critical temperature and pressure land on the catalogue's.
-ReferenceTables correspondingStates(const ReferenceTables& tables) {
+// The table moved by corresponding states towards the catalogue's critical point. At a table
+// temperature whose share of the way from minTemp to the table's critical temperature is x,
+// the move is the fraction w = x^exponent (all of it at and above the table's critical
+// temperature): temperatures over the table's critical temperature, dilute-gas densities over
+// the table's critical pressure over its critical temperature, and pressures so that the
+// dilute gas keeps the table's compressibility P/(rho R T) (it stays ideal). Where the table's
+// liquid at minTemp lies off the catalogue's minLiquidVolume, states from the table's critical
+// density up move by the ratio of the two at minTemp instead, giving way to the gas move as x
+// grows, so that the table's liquid lands on the catalogue's. h/(R T), s/R and cv/R stay the
+// table's at the moved state. The table's critical temperature and pressure land on the
+// catalogue's; the coldest states keep their temperature and pressure.
+ReferenceTables correspondingStates(const ReferenceTables& tables, double trMin, double rhoMin, double exponent) {
     ReferenceTables moved = tables;
     const double tc = tables.trCritical;
-    const double rhoc = tables.prCritical / tables.trCritical;
-    const double pc = tc * rhoc;
+    const double gas = tables.prCritical / tables.trCritical;
+    const SatPoint* first = &tables.sat.front();
+    for (const SatPoint& p : tables.sat)
+        if (std::fabs(p.tr - trMin) < std::fabs(first->tr - trMin)) first = &p;
+    const double liquidRatio = first->rhoL / rhoMin;
+    const bool liquidConflict = std::fabs(first->tr - trMin) < 1e-3 && std::fabs(liquidRatio - 1) > kConflict;
+    auto share = [&](double tr) {
+        const double x = std::clamp((tr - trMin) / (tc - trMin), 0.0, 1.0);
+        return std::pow(x, exponent);
+    };
+    // temperature and pressure divisors at tr, and the density divisor at (tr, rho)
+    auto divisors = [&](double tr, double& t, double& p) {
+        const double w = share(tr);
+        t = std::pow(tc, w);
+        p = t * std::pow(gas, w);
+    };
+    auto densityDivisor = [&](double tr, double rho) {
+        const double g = std::pow(gas, share(tr));
+        if (!liquidConflict) return g;
+        const double u = std::min(rho / tables.rhoCritical, 1.0);
+        const double x = std::clamp((tr - trMin) / (tc - trMin), 0.0, 1.0);
+        return std::pow(g, 1 - u) * std::pow(std::pow(liquidRatio, 1 - x) * std::pow(g, x), u);
+    };
     for (SatPoint& p : moved.sat) {
-        p.tr /= tc;
-        p.pr /= pc;
-        p.prBubble /= pc;
-        p.prDew /= pc;
-        p.rhoL /= rhoc;
-        p.rhoV /= rhoc;
-        p.hL /= tc;
-        p.hV /= tc;
+        double t, q;
+        divisors(p.tr, t, q);
+        p.rhoL /= densityDivisor(p.tr, p.rhoL);
+        p.rhoV /= densityDivisor(p.tr, p.rhoV);
+        p.tr /= t;
+        p.pr /= q;
+        p.prBubble /= q;
+        p.prDew /= q;
+        p.hL /= t;
+        p.hV /= t;
     }
     for (SinglePoint& p : moved.single) {
-        p.tr /= tc;
-        p.pr /= pc;
-        p.rho /= rhoc;
-        p.h /= tc;
+        double t, q;
+        divisors(p.tr, t, q);
+        p.rho /= densityDivisor(p.tr, p.rho);
+        p.tr /= t;
+        p.pr /= q;
+        p.h /= t;
     }
-    for (IdealPoint& p : moved.ideal) p.tr /= tc;
+    for (IdealPoint& p : moved.ideal) p.tr /= std::pow(tc, share(p.tr));
     moved.tableTrMax /= tc;
     moved.trCritical = 1.0;
     moved.prCritical = 1.0;
-    moved.rhoCritical = tables.rhoCritical / rhoc;
+    moved.rhoCritical = tables.rhoCritical / densityDivisor(tc, tables.rhoCritical);
     return moved;
 }
 
@@ -589,23 +621,31 @@ ReferenceTables correspondingStates(const ReferenceTables& tables) {
 
 // Fits with the plainest demands first; where the engine still finds the set unsound, refits
 // with stricter ones. Where the table's critical point lies elsewhere and no demand gives a
-// sound set, the same demands follow on the table moved onto the catalogue's critical point:
-// less faithful to the table, but the vapor pressure and the equation then meet below the
-// catalogue's critical temperature.
+// sound set, the same demands follow on the table moved onto the catalogue's critical point,
+// the move confined to the states nearest the critical point first, then spread further:
+// less faithful to the table near the critical point, but the vapor pressure and the
+// equation then meet below the catalogue's critical temperature.
 std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
+    constexpr double kMoveExponents[] = {8.0, 3.5};
+    const double* k = constantsOf(record);
+    const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01;
-    const ReferenceTables moved = correspondingStates(tables);
     std::string summary;
     int rung = 0;
-    for (const ReferenceTables* table : {&tables, &moved}) {
-        if (table == &moved && !criticalConflict) break;
-        if (table == &tables && std::getenv("KFIT_TMP_MOVED")) continue;
+    for (int move = -1; move < static_cast<int>(std::size(kMoveExponents)); ++move) {
+        if (move >= 0 && !criticalConflict) break;
+        const ReferenceTables moved = move >= 0 ? correspondingStates(tables, trMin, rhoMin, kMoveExponents[move]) : tables;
         for (const Demands& demands : kLadder) {
             CheckReport verdict;
-            summary = fitMbwrOnce(record, info, *table, demands, verdict);
+            summary = fitMbwrOnce(record, info, move >= 0 ? moved : tables, demands, verdict);
             ++rung;
-            if (verdict.ok()) return "demands " + std::to_string(rung) + (table == &moved ? " (corresponding states)" : "") + ": " + summary;
+            if (verdict.ok()) {
+                char how[80] = "";
+                if (move >= 0) std::snprintf(how, sizeof how, " (table moved to the critical point, exponent %g)", kMoveExponents[move]);
+                return "demands " + std::to_string(rung) + how + ": " + summary;
+            }
         }
     }
     return "demands " + std::to_string(rung) + ": " + summary;
