@@ -17,6 +17,7 @@ constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 // SI to internal units.
 constexpr double kFahrenheitPerKelvin = 1.8;
+constexpr double kGramsPerKilogram = 1000.0;  // lbm/lbmol and g/mol are the same number
 constexpr double kPaPerPsia = 6894.757293168361;             // lbf/in2
 constexpr double kKgM3PerLbmFt3 = 16.018463373960138;         // lbm/ft3
 constexpr double kJKgPerBtuLbm = 2326.0;                      // international-table BTU per lbm
@@ -316,7 +317,8 @@ FluidComparison compareFluid(const RefrigerantRecord& record, const ReferenceTab
 CatalogueOffsets catalogueOffsets(const RefrigerantRecord& record, const ReferenceTables& tables,
                                   const ReferenceInfo& info) {
     const double* k = constantsOf(record);
-    CatalogueOffsets o{kNoValue, kNoValue, kNoValue};
+    CatalogueOffsets o{kNoValue, kNoValue, kNoValue, kNoValue};
+    if (info.molarMass > 0.0) o.molarMassPercent = 100.0 * (k[slot::molarMass] / (kGramsPerKilogram * info.molarMass) - 1.0);
     if (info.critTempK > 0.0) o.critTempK = (k[slot::critTemp] + kRankineOffset) / kFahrenheitPerKelvin - info.critTempK;
     if (info.critPressurePa > 0.0) o.critPressurePercent = 100.0 * (k[slot::critPressure] / psiaOf(info.critPressurePa) - 1.0);
     // the table's first saturated state, when it lies at minTemp (within 0.01 K)

@@ -87,6 +87,7 @@ struct CatalogueOffsets {
     double critTempK;              // catalogue critTemp - table critical temperature, K
     double critPressurePercent;    // catalogue critPressure against the table's, %
     double minPressurePercent;     // catalogue minPressure against the table's saturation (bubble) pressure at minTemp, %
+    double molarMassPercent;       // catalogue molarMass against the table's, %
 };
 CatalogueOffsets catalogueOffsets(const RefrigerantRecord& record, const ReferenceTables& tables,
                                   const ReferenceInfo& info);

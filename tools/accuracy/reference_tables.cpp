@@ -214,6 +214,7 @@ bool readInfo(const std::string& path, ReferenceInfo& info) {
     if (const JsonValue* v = member(root, "estimated")) info.estimated = v->kind == JsonValue::kBoolean && v->flag;
     if (const JsonValue* v = member(root, "T_critical_K")) info.critTempK = v->number;
     if (const JsonValue* v = member(root, "p_critical_Pa")) info.critPressurePa = v->number;
+    if (const JsonValue* v = member(root, "molar_mass_kg_per_mol")) info.molarMass = v->number;
     if (const JsonValue* state = member(root, "reference_state")) {
         if (const JsonValue* v = member(*state, "name")) info.referenceState = v->text;
         if (const JsonValue* v = member(*state, "description")) info.referenceStateDescription = v->text;

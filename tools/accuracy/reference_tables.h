@@ -33,6 +33,7 @@ struct ReferenceInfo {
     std::string referenceStateDescription;    // its description
     double critTempK = 0.0;                   // critical temperature of the table, K
     double critPressurePa = 0.0;              // critical pressure of the table, Pa
+    double molarMass = 0.0;                   // molar mass of the table, kg/mol
     // Stated uncertainty of an estimated table, property group and text, in file order.
     std::vector<std::string> uncertaintyGroups;
     std::vector<std::string> uncertaintyTexts;

@@ -64,6 +64,7 @@ const char* knownMissReason(const RefrigerantRecord& record, const char* quantit
 constexpr double kCritTempOffsetShown = 0.05;       // K
 constexpr double kCritPressureOffsetShown = 0.1;    // %
 constexpr double kMinPressureOffsetShown = 0.5;     // %
+constexpr double kMolarMassOffsetShown = 0.01;      // %
 
 std::string percentText(double x) {
     char buffer[32];
@@ -220,6 +221,9 @@ std::string missReason(const FluidReport& f, Quantity q, const char* label) {
     if (std::fabs(o.critPressurePercent) >= kCritPressureOffsetShown)
         facts.push_back(numberText("the catalogue's critical pressure differs from the table's by %+.2f %%",
                                    o.critPressurePercent));
+    if (std::fabs(o.molarMassPercent) >= kMolarMassOffsetShown)
+        facts.push_back(numberText("the catalogue's molar mass differs from the table's by %+.2f %%", o.molarMassPercent) +
+                        ", and every density with it");
     if (std::fabs(o.minPressurePercent) >= kMinPressureOffsetShown)
         facts.push_back(numberText("the catalogue's minPressure differs from the table's by %+.3g %%", o.minPressurePercent) +
                         " and the vapor-pressure equation passes through it");
@@ -264,7 +268,7 @@ std::string offsetsText(const CatalogueOffsets& o) {
         return text.find_first_of("123456789") == std::string::npos ? std::string("0") : text;
     };
     return part("%+.2f K", o.critTempK) + ", " + part("%+.3f %%", o.critPressurePercent) + ", " +
-           part("%+.3g %%", o.minPressurePercent);
+           part("%+.3g %%", o.minPressurePercent) + ", " + part("%+.3f %%", o.molarMassPercent);
 }
 
 std::string beyondText(const FluidReport& f) {
@@ -277,7 +281,7 @@ void writeWhere(std::ostream& out, const std::vector<FluidReport>& fluids) {
     out << "| Fluid | Saturated states | Single-phase states | Largest saturation-pressure deviation at "
            "| Largest sat. liquid density deviation at | Largest single-phase density deviation at "
            "| States the solver cannot resolve, left out (largest density deviation) | Answers not a finite number "
-           "| Catalogue against table: Tc, pc, minPressure | h, s reference of the table |\n";
+           "| Catalogue against table: Tc, pc, minPressure, molar mass | h, s reference of the table |\n";
     out << "|---|---|---|---|---|---|---|---|---|---|\n";
     for (const FluidReport& f : fluids) {
         if (f.status != kCompared) continue;
