@@ -212,6 +212,29 @@ TEST(TransportOfTP, R134aIsScaledWaterAtTheMappedState) {
     }
 }
 
+// Water's own answers are the water correlations at the mapped state, unscaled: its scales
+// are the common divisor. The mapping uses the catalogue's critical point of water, so the
+// mapped state lies close to, not exactly at, the state asked for.
+TEST(TransportOfTP, WaterAnswersTheWaterCorrelationsAtTheMappedState) {
+    struct Case { const char* what; double t; double p; };
+    const Case cases[] = {
+        {"liquid", 68.0, 14.696}, {"hot liquid", 300.0, 200.0}, {"steam", 400.0, 14.696},
+        {"supercritical", 1000.0, 5000.0},
+    };
+    const RefrigerantRecord& r = fluid("R718");
+    for (const Case& c : cases) {
+        const double v = volumeOfTP(r, c.t, c.p);
+        const WaterState w = equivalentWaterState(r, c.t, v);
+        EXPECT_EQ(viscosityTP(r, c.t, c.p), waterViscosity(w.tw, w.rhow)) << "R718 " << c.what;
+        EXPECT_EQ(conductivityTP(r, c.t, c.p), waterConductivity(w.tw, w.rhow)) << "R718 " << c.what;
+        EXPECT_NEAR(w.tw, c.t, 1.0) << "R718 " << c.what << " maps onto water at " << w.tw << " F";
+    }
+    // Liquid water near 68 F: about 2.43 lbm/(ft hr) and 0.35 BTU/(hr ft F), through the
+    // fluid's own volume.
+    EXPECT_NEAR(viscosityTP(r, 68.0, 14.696), 2.43, 0.1);
+    EXPECT_NEAR(conductivityTP(r, 68.0, 14.696), 0.35, 0.02);
+}
+
 // Values computed independently from the same algorithms (English units, inputs inside
 // the fluids' ranges): they check the whole chain of volume, mapping, correlation and scale.
 TEST(TransportOfTP, MatchesIndependentlyComputedValues) {
