@@ -1,24 +1,38 @@
 #!/usr/bin/env bash
 # Measures Kaltra's speed: builds the benchmarks in build-bench, counts the evaluations of every
-# scenario, times every worksheet function and every part of the floor, times the cycle
-# worksheet scaled to 100,000 cells through the kaltra host, and writes the tables to
-# build-bench/tables.md (the tables of docs/performance.md).
+# scenario, times every worksheet function and every part of the floor, counts their
+# instructions under callgrind, times the cycle worksheet scaled to 100,000 cells through the
+# kaltra host, and writes the tables to build-bench/tables.md (the tables of
+# docs/performance.md).
 #
-#   bash bench/run.sh [repetitions]        default 5; the figures are medians of these
+#   bash bench/run.sh [repetitions]        default 9; the times are medians of these
+#
+# The repetitions of all benchmarks are run in random order, so that a change in the load of
+# the machine spreads over all of them instead of falling on a few.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repetitions="${1:-5}"
+repetitions="${1:-9}"
 out=build-bench
 bash tools/packages.sh
 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" -j"$(nproc)" --target kaltra_bench kaltra_count kaltra Kaltra64
+cmake --build "$out" -j"$(nproc)" --target kaltra_instructions 2>/dev/null || true  # needs valgrind's header
 
 echo "== counting evaluations"
 "$out/bench/kaltra_count" > "$out/counts.tsv"
 
 echo "== timing ($repetitions repetitions)"
 "$out/bench/kaltra_bench" --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
-  --benchmark_min_time=0.05 --benchmark_out="$out/bench.json" --benchmark_out_format=json
+  --benchmark_enable_random_interleaving=true --benchmark_min_time=0.05 \
+  --benchmark_out="$out/bench.json" --benchmark_out_format=json
+
+rm -rf "$out/instructions"
+if command -v valgrind >/dev/null && [ -x "$out/bench/kaltra_instructions" ]; then
+  echo "== counting instructions under callgrind"
+  mkdir -p "$out/instructions"
+  valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$out/instructions/cg" \
+    "$out/bench/kaltra_instructions" > "$out/instructions/calls.tsv" 2> "$out/instructions/valgrind.log"
+fi
 
 echo "== the cycle worksheet scaled to 100,000 cells"
 rows=5000
@@ -45,5 +59,7 @@ median_seconds() {
 } > "$out/sheet.txt"
 cat "$out/sheet.txt"
 
-python3 bench/report.py "$out/counts.tsv" "$out/bench.json" "$out/sheet.txt" > "$out/tables.md"
+instructions=()
+[ -f "$out/instructions/calls.tsv" ] && instructions=("$out/instructions")
+python3 bench/report.py "$out/counts.tsv" "$out/bench.json" "$out/sheet.txt" "${instructions[@]}" > "$out/tables.md"
 echo "== tables written to $out/tables.md"

@@ -48,7 +48,7 @@ void runScenario(benchmark::State& bench, const Scenario* scenario) {
 // Eight arguments that the chain cycles through; adding 0 times the previous answer makes
 // each call wait for the one before without changing its argument.
 struct Chain {
-    double values[8];
+    const double* values;
     double previous = 0.0;
     unsigned i = 0;
     double next() { return values[i++ & 7] + 0.0 * previous; }
@@ -65,19 +65,15 @@ enum class Timing { chained, independent };
 void runEvaluation(benchmark::State& bench, const char* fluid, Evaluation evaluation, Chain chain, bool recompute,
                    Timing timing) {
     const RefrigerantRecord& record = *findRefrigerant(fluid);
-    const double tr[2] = {0.8, 0.801};
     unsigned k = 0;
     for (auto _ : bench) {
         const double x = chain.next();
-        const double answer = evaluation(record, tr[recompute ? (k++ & 1) : 0], x);
+        const double answer = evaluation(record, kPartTr[recompute ? (k++ & 1) : 0], x);
         if (timing == Timing::chained) chain.previous = answer;
         benchmark::DoNotOptimize(answer);
     }
 }
 
-// Reduced densities from dilute vapor to dense liquid, and reduced volumes of the cubic form.
-constexpr Chain kDensities{{0.01, 0.05, 0.2, 0.6, 1.0, 1.8, 2.4, 2.9}};
-constexpr Chain kCubicVolumes{{0.36, 0.4, 0.5, 0.8, 1.5, 4.0, 20.0, 200.0}};
 
 template <double (*f)(double)>
 void runElementary(benchmark::State& bench, Chain chain, Timing timing) {
@@ -95,10 +91,9 @@ double sqrtOf(double x) { return std::sqrt(x); }
 // pow as the engine calls it: a base below 1 (tau, 1 - Tr, a reduced temperature or density)
 // and a fractional exponent.
 void runPow(benchmark::State& bench, Timing timing) {
-    Chain bases{{0.05, 0.1, 0.2, 0.35, 0.5, 0.7, 0.85, 0.95}};
-    const double exponents[8] = {6.5, 1.5, 0.2, 1.26, 0.6, 1.8, 2.8, 1.2};
+    Chain bases{kPartPowBases};
     for (auto _ : bench) {
-        const double answer = std::pow(bases.next(), exponents[bases.i & 7]);
+        const double answer = std::pow(bases.next(), kPartPowExponents[bases.i & 7]);
         if (timing == Timing::chained) bases.previous = answer;
         benchmark::DoNotOptimize(answer);
     }
@@ -106,11 +101,9 @@ void runPow(benchmark::State& bench, Timing timing) {
 
 // The conversions of the worksheet layer in the measured unit code, one after the other.
 void runUnitConversion(benchmark::State& bench) {
-    using Conversion = double (*)(int, double);
-    const Conversion conversions[4] = {temperatureIn, pressureIn, volumeOut, enthalpyOut};
-    Chain chain{{20.0, 3.5, 0.05, 250.0, -10.0, 12.0, 0.8, 400.0}};
+    Chain chain{kPartConversionArguments};
     for (auto _ : bench) {
-        chain.previous = conversions[chain.i & 3](kMeasuredUnits, chain.next());
+        chain.previous = kPartConversions[chain.i & 3](kMeasuredUnits, chain.next());
         benchmark::DoNotOptimize(chain.previous);
     }
 }
@@ -136,19 +129,19 @@ void registerParts() {
     for (Timing timing : {Timing::chained, Timing::independent}) {
         const std::string suffix = timing == Timing::chained ? "" : "/independent";
         for (const Named& e : mbwr) {
-            benchmark::RegisterBenchmark(("part/" + std::string(e.name) + suffix).c_str(), runEvaluation, "R134a",
-                                         e.evaluation, kDensities, false, timing);
+            benchmark::RegisterBenchmark(("part/" + std::string(e.name) + suffix).c_str(), runEvaluation,
+                                         kPartMbwrFluid, e.evaluation, Chain{kPartDensities}, false, timing);
             benchmark::RegisterBenchmark(("part/" + std::string(e.name) + "+recompute" + suffix).c_str(), runEvaluation,
-                                         "R134a", e.evaluation, kDensities, true, timing);
+                                         kPartMbwrFluid, e.evaluation, Chain{kPartDensities}, true, timing);
         }
-        benchmark::RegisterBenchmark(("part/cubicPressure" + suffix).c_str(), runEvaluation, "R13b1", cubicPressure,
-                                     kCubicVolumes, false, timing);
-        benchmark::RegisterBenchmark(("part/exp" + suffix).c_str(), runElementary<expOf>,
-                                     Chain{{-9.0, -4.0, -2.2, -1.0, -0.5, -0.1, 0.3, 1.0}}, timing);
-        benchmark::RegisterBenchmark(("part/log" + suffix).c_str(), runElementary<logOf>,
-                                     Chain{{0.01, 0.1, 0.5, 0.9, 1.2, 3.0, 20.0, 90.0}}, timing);
-        benchmark::RegisterBenchmark(("part/sqrt" + suffix).c_str(), runElementary<sqrtOf>,
-                                     Chain{{0.01, 0.1, 0.5, 0.9, 1.2, 3.0, 20.0, 90.0}}, timing);
+        benchmark::RegisterBenchmark(("part/cubicPressure" + suffix).c_str(), runEvaluation, kPartCubicFluid,
+                                     cubicPressure, Chain{kPartCubicVolumes}, false, timing);
+        benchmark::RegisterBenchmark(("part/exp" + suffix).c_str(), runElementary<expOf>, Chain{kPartExpArguments},
+                                     timing);
+        benchmark::RegisterBenchmark(("part/log" + suffix).c_str(), runElementary<logOf>, Chain{kPartLogArguments},
+                                     timing);
+        benchmark::RegisterBenchmark(("part/sqrt" + suffix).c_str(), runElementary<sqrtOf>, Chain{kPartLogArguments},
+                                     timing);
         benchmark::RegisterBenchmark(("part/pow" + suffix).c_str(), runPow, timing);
     }
     benchmark::RegisterBenchmark("part/unitConversion", runUnitConversion);

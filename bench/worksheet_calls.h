@@ -1,6 +1,6 @@
-// The 33 worksheet functions, callable alike through their exported entry points, and the
-// states the measurements call them in. Shared by the benchmark, the counting program and
-// the answer recorder.
+// The 33 worksheet functions, callable alike through their exported entry points, the states
+// the measurements call them in, and the arguments each part of the floor is measured at.
+// Shared by the benchmark, the counting programs and the answer recorder.
 #pragma once
 
 #include <cstring>
@@ -122,7 +122,7 @@ inline std::vector<State> statesOf(const RefrigerantRecord& record) {
 }
 
 // The unit code of the measured calls: SI Common (C, bar, m3/kg, kJ/kg), as a user types them.
-constexpr short kMeasuredUnits = kSICommon;
+inline constexpr short kMeasuredUnits = kSICommon;
 
 // The arguments of a function at a state, in the measured unit code.
 inline Arguments argumentsAt(const Function& f, const char* fluid, const State& s) {
@@ -146,6 +146,28 @@ inline Arguments argumentsAt(const Function& f, const char* fluid, const State& 
 inline bool takesState(const Function& f) {
     return f.shape != Shape::none && f.shape != Shape::index && f.shape != Shape::unitsAndIndex;
 }
+
+// ---- Parts of the floor: where each is measured -------------------------------------------
+
+// The MBWR evaluations: R134a at Tr 0.8 (cached) or alternating with 0.801 (each call
+// recomputes), at reduced densities from dilute vapor to dense liquid.
+inline constexpr const char* kPartMbwrFluid = "R134a";
+inline constexpr double kPartTr[2] = {0.8, 0.801};
+inline constexpr double kPartDensities[8] = {0.01, 0.05, 0.2, 0.6, 1.0, 1.8, 2.4, 2.9};
+// The cubic form: R13b1 at Tr 0.8, reduced volumes from the dense liquid to the dilute gas.
+inline constexpr const char* kPartCubicFluid = "R13b1";
+inline constexpr double kPartCubicVolumes[8] = {0.36, 0.4, 0.5, 0.8, 1.5, 4.0, 20.0, 200.0};
+// Elementary functions at arguments like the engine's: exponents of E and of the vapor-
+// pressure equation, logarithms of reduced temperatures, densities and volume ratios, and
+// pow with a base below 1 and a fractional exponent.
+inline constexpr double kPartExpArguments[8] = {-9.0, -4.0, -2.2, -1.0, -0.5, -0.1, 0.3, 1.0};
+inline constexpr double kPartLogArguments[8] = {0.01, 0.1, 0.5, 0.9, 1.2, 3.0, 20.0, 90.0};
+inline constexpr double kPartPowBases[8] = {0.05, 0.1, 0.2, 0.35, 0.5, 0.7, 0.85, 0.95};
+inline constexpr double kPartPowExponents[8] = {6.5, 1.5, 0.2, 1.26, 0.6, 1.8, 2.8, 1.2};
+// The worksheet layer's conversions in the measured unit code, one after the other.
+using UnitConversion = double (*)(int, double);
+inline constexpr UnitConversion kPartConversions[4] = {temperatureIn, pressureIn, volumeOut, enthalpyOut};
+inline constexpr double kPartConversionArguments[8] = {20.0, 3.5, 0.05, 250.0, -10.0, 12.0, 0.8, 400.0};
 
 // ---- Scenarios ------------------------------------------------------------------------------
 

@@ -35,7 +35,11 @@ enum class Limit {
 };
 
 // Read only once the lookup has returned the record: the lookup may complete it.
-double limitValue(const RefrigerantRecord& record, Limit limit) {
+//
+// This function, bounded, boundInputs and answer are always compiled into the path that
+// calls them: each worksheet function's path is then compiled with its own rule's limits and
+// conversions fixed, instead of looking them up in the rule on every call.
+[[gnu::always_inline]] inline double limitValue(const RefrigerantRecord& record, Limit limit) {
     const double* k = constantsOf(record);
     switch (limit) {
         case Limit::minTemp: return k[slot::minTemp];
@@ -52,7 +56,7 @@ double limitValue(const RefrigerantRecord& record, Limit limit) {
 }
 
 // Upper limit first, then lower: were the lower limit above the upper, the lower would win.
-double bounded(const RefrigerantRecord& record, double x, Limit upper, Limit lower) {
+[[gnu::always_inline]] inline double bounded(const RefrigerantRecord& record, double x, Limit upper, Limit lower) {
     if (upper != Limit::none) {
         const double hi = limitValue(record, upper);
         if (x > hi) x = hi;
@@ -83,7 +87,8 @@ struct Inputs {
 
 // Converts and bounds the arguments in place; false when one of them is not a finite
 // number (hosts other than Excel can pass NaN or infinities).
-bool boundInputs(const RefrigerantRecord& record, const Inputs& inputs, double x[2], int units) {
+[[gnu::always_inline]] inline bool boundInputs(const RefrigerantRecord& record, const Inputs& inputs, double x[2],
+                                                int units) {
     for (int i = 0; i < inputs.count; ++i) {
         const Input& input = inputs.input[i];
         double& value = x[input.argument];
@@ -142,7 +147,7 @@ xl::LPXLOPER noAnswer() { return NumberResult(kFailureMark); }
 double unconverted(int, double x) { return x; }
 
 // An engine answer in the caller's units; a non-finite one is no answer.
-xl::LPXLOPER answer(double x, Conversion out, int units) {
+[[gnu::always_inline]] inline xl::LPXLOPER answer(double x, Conversion out, int units) {
     KALTRA_COUNT(counters::unitConversion, 1);
     const double shown = out(units, x);
     return std::isfinite(shown) ? NumberResult(shown) : noAnswer();
@@ -210,8 +215,9 @@ constexpr PropertyRule kNU = {kTemperatureThenPressure, kinematicViscosityTP, ki
 constexpr PropertyRule kTK = {kTemperatureThenPressure, conductivityTP, conductivityOut,
                                kTransportRow};
 
-// The common path of every function in the rule table.
-xl::LPXLOPER evaluate(const PropertyRule& rule, const char* name, double x0, double x1, int units) {
+// The common path of every function in the rule table, compiled once for each rule.
+template <const PropertyRule& rule>
+xl::LPXLOPER evaluate(const char* name, double x0, double x1, int units) {
     const RefrigerantRecord* record = answeringFluid(name, rule.needs);
     if (record == nullptr) return noAnswer();
     double x[2] = {x0, x1};
@@ -315,87 +321,87 @@ using namespace kaltra;
 // ---- Saturation and P-v-T -----------------------------------------------------------------
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltPsat(kaltra_name name, double t, short units) {
-    return evaluate(kPsat, name, t, 0.0, units);
+    return evaluate<kPsat>(name, t, 0.0, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltTsat(kaltra_name name, double p, short units) {
-    return evaluate(kTsat, name, p, 0.0, units);
+    return evaluate<kTsat>(name, p, 0.0, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltVf(kaltra_name name, double t, short units) {
-    return evaluate(kVf, name, t, 0.0, units);
+    return evaluate<kVf>(name, t, 0.0, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltVg(kaltra_name name, double t, short units) {
-    return evaluate(kVg, name, t, 0.0, units);
+    return evaluate<kVg>(name, t, 0.0, units);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltPofTV(kaltra_name name, double t, double v, short units) {
     return evaluateOfTV(kPofTV, name, t, v, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltVofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kVofTP, name, t, p, units);
+    return evaluate<kVofTP>(name, t, p, units);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltZofTV(kaltra_name name, double t, double v, short units) {
     return evaluateOfTV(kZofTV, name, t, v, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltZofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kZofTP, name, t, p, units);
+    return evaluate<kZofTP>(name, t, p, units);
 }
 
 // ---- Caloric --------------------------------------------------------------------------------
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHf(kaltra_name name, double t, short units) {
-    return evaluate(kHf, name, t, 0.0, units);
+    return evaluate<kHf>(name, t, 0.0, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHg(kaltra_name name, double t, short units) {
-    return evaluate(kHg, name, t, 0.0, units);
+    return evaluate<kHg>(name, t, 0.0, units);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHofTV(kaltra_name name, double t, double v, short units) {
     return evaluateOfTV(kHofTV, name, t, v, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltHofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kHofTP, name, t, p, units);
+    return evaluate<kHofTP>(name, t, p, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSf(kaltra_name name, double t, short units) {
-    return evaluate(kSf, name, t, 0.0, units);
+    return evaluate<kSf>(name, t, 0.0, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSg(kaltra_name name, double t, short units) {
-    return evaluate(kSg, name, t, 0.0, units);
+    return evaluate<kSg>(name, t, 0.0, units);
 }
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSofTV(kaltra_name name, double t, double v, short units) {
     return evaluateOfTV(kSofTV, name, t, v, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kSofTP, name, t, p, units);
+    return evaluate<kSofTP>(name, t, p, units);
 }
 
 // ---- Inverse and specific heats -------------------------------------------------------------
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltTofPH(kaltra_name name, double p, double h, short units) {
-    return evaluate(kTofPH, name, p, h, units);
+    return evaluate<kTofPH>(name, p, h, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltTofPS(kaltra_name name, double p, double s, short units) {
-    return evaluate(kTofPS, name, p, s, units);
+    return evaluate<kTofPS>(name, p, s, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltCpofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kCp, name, t, p, units);
+    return evaluate<kCp>(name, t, p, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltCvofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kCv, name, t, p, units);
+    return evaluate<kCv>(name, t, p, units);
 }
 
 // ---- Transport and surface tension ----------------------------------------------------------
 
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltSt(kaltra_name name, double t, short units) {
-    return evaluate(kSt, name, t, 0.0, units);
+    return evaluate<kSt>(name, t, 0.0, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltMUofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kMU, name, t, p, units);
+    return evaluate<kMU>(name, t, p, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltNUofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kNU, name, t, p, units);
+    return evaluate<kNU>(name, t, p, units);
 }
 KALT_EXPORT xl::LPXLOPER KALT_PASCAL KaltTKofTP(kaltra_name name, double t, double p, short units) {
-    return evaluate(kTK, name, t, p, units);
+    return evaluate<kTK>(name, t, p, units);
 }
