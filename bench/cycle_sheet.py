@@ -6,6 +6,9 @@ evaporator and condenser temperatures varying from row to row, 20 cells a row.
     cycle_sheet.py ROWS --no-calls         the same grid with every worksheet call replaced by
                                            an addition of the row's two temperatures: the
                                            host's own share of the time
+    cycle_sheet.py --time RUNS KALTRA SHEET  runs `KALTRA sheet SHEET` RUNS times and prints the
+                                           median processor time (user + system) and the
+                                           median elapsed time, in seconds
 
 Each row is the cycle of examples/cycle.csv laid out along the row, in unit code 1 (C, bar,
 kJ/kg): state 1 saturated vapor at the evaporator temperature, state 2 the isentropic
@@ -14,8 +17,12 @@ temperature, state 4 after the expansion valve; then the compressor work, the re
 effect, the COP, the suction volume, the discharge Cp, viscosity and conductivity, the surface
 tension of the condensate and the vapor quality after expansion.
 """
+import os
 import re
+import statistics
+import subprocess
 import sys
+import time
 
 FLUID = '"R134a"'
 UNITS = 1
@@ -44,7 +51,24 @@ CELLS = [
 ]
 
 
+def time_sheet(runs, kaltra, sheet):
+    cpu, elapsed = [], []
+    for _ in range(runs):
+        start = time.monotonic()
+        with open(os.devnull, "w") as devnull:
+            child = subprocess.Popen([kaltra, "sheet", sheet], stdout=devnull)
+            _, status, usage = os.wait4(child.pid, 0)
+        elapsed.append(time.monotonic() - start)
+        if status != 0:
+            sys.exit("kaltra sheet %s failed" % sheet)
+        cpu.append(usage.ru_utime + usage.ru_stime)
+    print("%.4f %.4f" % (statistics.median(cpu), statistics.median(elapsed)))
+
+
 def main():
+    if len(sys.argv) == 5 and sys.argv[1] == "--time":
+        time_sheet(int(sys.argv[2]), sys.argv[3], sys.argv[4])
+        return
     rows = int(sys.argv[1]) if len(sys.argv) > 1 else 5000
     no_calls = "--no-calls" in sys.argv[2:]
     out = sys.stdout

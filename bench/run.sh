@@ -39,23 +39,16 @@ rows=5000
 python3 bench/cycle_sheet.py "$rows" > "$out/cycle_big.csv"
 python3 bench/cycle_sheet.py "$rows" --no-calls > "$out/cycle_big_host.csv"
 calls=$(grep -o 'Kalt[A-Za-z]*(' "$out/cycle_big.csv" | wc -l)
-median_seconds() {
-  local sheet="$1" times=()
-  for _ in $(seq "$repetitions"); do
-    local start end
-    start=$(date +%s%N)
-    "$out/host/kaltra" sheet "$sheet" > /dev/null
-    end=$(date +%s%N)
-    times+=("$(awk -v ns=$((end - start)) 'BEGIN {printf "%.4f", ns / 1e9}')")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
-}
+read -r sheet_cpu sheet_elapsed < <(python3 bench/cycle_sheet.py --time "$repetitions" "$out/host/kaltra" "$out/cycle_big.csv")
+read -r host_cpu host_elapsed < <(python3 bench/cycle_sheet.py --time "$repetitions" "$out/host/kaltra" "$out/cycle_big_host.csv")
 {
   echo "cells=$((rows * 20))"
   echo "calls=$calls"
   echo "runs=$repetitions"
-  echo "sheet=$(median_seconds "$out/cycle_big.csv")"
-  echo "host=$(median_seconds "$out/cycle_big_host.csv")"
+  echo "sheet=$sheet_cpu"
+  echo "sheet_elapsed=$sheet_elapsed"
+  echo "host=$host_cpu"
+  echo "host_elapsed=$host_elapsed"
 } > "$out/sheet.txt"
 cat "$out/sheet.txt"
 

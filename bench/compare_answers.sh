@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Bit-for-bit proof that a change left every answer as it was: builds the engine and the
+# worksheet layer of an earlier revision and of the work tree, both with the work tree's fluid
+# data, replays one long list of worksheet calls through each (bench/answer_bits.cpp: all 33
+# functions, every fluid by its three texts, every unit code, states across each fluid's range,
+# bad input, calls that meet the coefficient caches within 2^-23) and compares the answers'
+# bits.
+#
+#   bash bench/compare_answers.sh <revision>      e.g. HEAD, or the commit before a change
+#
+# The earlier revision is read with git archive; nothing in the repository changes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+revision="${1:?usage: bench/compare_answers.sh <revision>}"
+out=build-compare
+rm -rf "$out" && mkdir -p "$out/before" "$out/now"
+
+# The code of each side; the call recorder and the fluid data of the work tree on both.
+git archive "$revision" CMakeLists.txt fluids host shell thermo transport examples | tar -x -C "$out/before"
+cp -r CMakeLists.txt fluids host shell thermo transport examples "$out/now/"
+for side in before now; do
+  cp fluids/catalogue_data.cpp fluids/fitted_coefficients.h "$out/$side/fluids/"
+  rm -rf "$out/$side/bench" && cp -r bench "$out/$side/bench"
+  # Only the core and the recorder are built; the tools and tests of either side are not needed.
+  sed -i '/add_subdirectory(tools\//d; /add_subdirectory(tests/d' "$out/$side/CMakeLists.txt"
+  cmake -S "$out/$side" -B "$out/$side/build" -DCMAKE_BUILD_TYPE=Release -DKALTRA_TESTS=OFF >/dev/null
+  cmake --build "$out/$side/build" -j"$(nproc)" --target kaltra_answer_bits >/dev/null
+done
+
+"$out/before/build/bench/kaltra_answer_bits" calls > "$out/calls.txt"
+for side in before now; do
+  "$out/$side/build/bench/kaltra_answer_bits" answers "$out/calls.txt" > "$out/answers-$side.txt"
+done
+if cmp -s "$out/answers-before.txt" "$out/answers-now.txt"; then
+  echo "identical: $(wc -l < "$out/calls.txt") answers, bit for bit ($revision against the work tree)"
+else
+  echo "DIFFERENT answers ($revision against the work tree); first differences (line, before, now):"
+  diff "$out/answers-before.txt" "$out/answers-now.txt" | head -20
+  exit 1
+fi
