@@ -32,4 +32,4 @@ mkdir -p "$out/corpus"
 echo "== fuzzing for $seconds s"
 "$out/tests/fuzz/kaltra_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=12288 \
   -print_final_stats=1 -artifact_prefix="$out/" "$out/corpus" tests/fuzz/corpus 2>&1 |
-  tee "$out/fuzz.log" | grep -E '^(#[0-9]+ +(INITED|DONE)|Done|stat::|==[0-9]+==|SUMMARY|.*: .*(record|count|finite|-999|error value|integer|kind|second))'
+  tee "$out/fuzz.log" | grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|Done|stat::|==[0-9]+==|SUMMARY|.*: .*(record|count|finite|-999|error value|integer|kind|second))'
