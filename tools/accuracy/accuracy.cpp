@@ -48,6 +48,7 @@ FluidReport reportFluid(const RefrigerantRecord& catalogued, const std::string& 
     for (int q = 0; q < kQuantityCount; ++q) fluid.stats[q] = statisticsOf(comparison.deviations[q]);
     fluid.nonFinite = comparison.nonFinite;
     fluid.offsets = catalogueOffsets(record, tables, fluid.info);
+    fluid.offsets.minPressureFormPercent = comparison.minPressureAgainstForm;
     fluid.status = kCompared;
     return fluid;
 }

@@ -78,6 +78,60 @@ bool isLiquidPhase(const std::string& phase) { return phase == "liquid" || phase
 
 // ---- Saturation ---------------------------------------------------------------------------
 
+// The vapor-pressure equation's four terms, ln(P/Pc) Tr = A tau + B tau^1.5 + C tau^4 +
+// D tau^6.5, fitted by least squares in ln P to the table's states from tLow to tHigh with the
+// catalogue's critical point and nothing else held: how closely the form itself can follow
+// the table. Its deviations are recorded as a quantity of their own.
+void compareVaporPressureForm(const RefrigerantRecord& record, const Table& sat, double tLow, double tHigh,
+                              FluidComparison& c) {
+    const double* k = constantsOf(record);
+    const int colT = columnIndex(sat, "T");
+    const int colP = columnIndex(sat, columnIndex(sat, "p_bubble") >= 0 ? "p_bubble" : "p_sat");
+    struct Point {
+        double terms[4], y, tK, pPa;
+    };
+    std::vector<Point> points;
+    for (int row = 0; row < static_cast<int>(sat.values.size()); ++row) {
+        const double tK = valueAt(sat, row, colT), pPa = valueAt(sat, row, colP);
+        const double t = fahrenheitOf(tK);
+        if (!(t >= tLow && t <= tHigh) || !(pPa > 0.0)) continue;
+        const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        const double tau = 1.0 - tr;
+        points.push_back({{tau / tr, std::pow(tau, 1.5) / tr, std::pow(tau, 4.0) / tr, std::pow(tau, 6.5) / tr},
+                          std::log(psiaOf(pPa) / k[slot::critPressure]), tK, pPa});
+    }
+    if (points.size() < 8) return;
+    // normal equations, solved by Gaussian elimination with partial pivoting
+    double m[4][5] = {};
+    for (const Point& p : points)
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 4; ++j) m[i][j] += p.terms[i] * p.terms[j];
+            m[i][4] += p.terms[i] * p.y;
+        }
+    for (int col = 0; col < 4; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < 4; ++r)
+            if (std::fabs(m[r][col]) > std::fabs(m[pivot][col])) pivot = r;
+        std::swap(m[col], m[pivot]);
+        for (int r = 0; r < 4; ++r) {
+            if (r == col || m[col][col] == 0.0) continue;
+            const double f = m[r][col] / m[col][col];
+            for (int j = col; j < 5; ++j) m[r][j] -= f * m[col][j];
+        }
+    }
+    double x[4];
+    for (int i = 0; i < 4; ++i) x[i] = m[i][i] != 0.0 ? m[i][4] / m[i][i] : 0.0;
+    for (const Point& p : points) {
+        double y = 0.0;
+        for (int i = 0; i < 4; ++i) y += x[i] * p.terms[i];
+        addPercent(c, kSatPressureForm, 100.0 * (std::exp(y - p.y) - 1.0), p.tK, p.pPa);
+    }
+    const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double tau = 1.0 - trMin;
+    const double lnPr = (x[0] * tau + x[1] * std::pow(tau, 1.5) + x[2] * std::pow(tau, 4.0) + x[3] * std::pow(tau, 6.5)) / trMin;
+    c.minPressureAgainstForm = 100.0 * (k[slot::minPressure] / (k[slot::critPressure] * std::exp(lnPr)) - 1.0);
+}
+
 void compareSaturation(const RefrigerantRecord& record, const Table& sat, FluidComparison& c) {
     const double* k = constantsOf(record);
     const double tMin = k[slot::minTemp];
@@ -124,7 +178,17 @@ void compareSaturation(const RefrigerantRecord& record, const Table& sat, FluidC
         const double heat = satVaporEnthalpy(record, t) - satLiquidEnthalpy(record, t);
         const double heatRef = (valueAt(sat, row, colHV) - valueAt(sat, row, colHL)) / kJKgPerBtuLbm;
         add(c, kVaporisationHeat, heat, heatRef, tK, pRef);
+
+        // slope of the vapor-pressure curve over the neighbouring rows, the add-in's taken
+        // between the same two temperatures
+        if (row > 0 && row + 1 < static_cast<int>(sat.values.size())) {
+            const double tKBelow = valueAt(sat, row - 1, colT), tKAbove = valueAt(sat, row + 1, colT);
+            const double slope = saturationPressure(record, fahrenheitOf(tKAbove)) - saturationPressure(record, fahrenheitOf(tKBelow));
+            const double slopeRef = psiaOf(valueAt(sat, row + 1, colP) - valueAt(sat, row - 1, colP));
+            add(c, kSatPressureSlope, slope, slopeRef, tK, pRef);
+        }
     }
+    compareVaporPressureForm(record, sat, tLow, tHigh, c);
 }
 
 // ---- Single-phase states -----------------------------------------------------------------
@@ -317,7 +381,7 @@ FluidComparison compareFluid(const RefrigerantRecord& record, const ReferenceTab
 CatalogueOffsets catalogueOffsets(const RefrigerantRecord& record, const ReferenceTables& tables,
                                   const ReferenceInfo& info) {
     const double* k = constantsOf(record);
-    CatalogueOffsets o{kNoValue, kNoValue, kNoValue, kNoValue};
+    CatalogueOffsets o{kNoValue, kNoValue, kNoValue, kNoValue, kNoValue};
     if (info.molarMass > 0.0) o.molarMassPercent = 100.0 * (k[slot::molarMass] / (kGramsPerKilogram * info.molarMass) - 1.0);
     if (info.critTempK > 0.0) o.critTempK = (k[slot::critTemp] + kRankineOffset) / kFahrenheitPerKelvin - info.critTempK;
     if (info.critPressurePa > 0.0) o.critPressurePercent = 100.0 * (k[slot::critPressure] / psiaOf(info.critPressurePa) - 1.0);

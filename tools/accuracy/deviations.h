@@ -3,6 +3,7 @@
 // BTU/(lbm degF)); the tables' SI values are converted before they are compared.
 #pragma once
 
+#include <limits>
 #include <vector>
 
 #include "fluids/fluids.h"
@@ -33,6 +34,9 @@ enum Quantity : int {
     kViscosityGas,
     kConductivityLiquid, // conductivityTP
     kConductivityGas,
+    // diagnostics behind the saturation figures (no targets; they name the reasons of misses)
+    kSatPressureSlope,   // dPsat/dT of the add-in against the table's, both over the same neighbouring rows
+    kSatPressureForm,    // the four-term vapor-pressure form fitted freely to the compared states
     kQuantityCount
 };
 
@@ -61,6 +65,9 @@ struct ReferenceTables {
 struct FluidComparison {
     std::vector<Deviation> deviations[kQuantityCount];
     int nonFinite = 0;  // states where the table has a value and the add-in answered no finite number
+    // the catalogue's minPressure against the freely fitted vapor-pressure form at minTemp, %
+    // (the table's curve carried to minTemp where the table starts higher)
+    double minPressureAgainstForm = std::numeric_limits<double>::quiet_NaN();
 };
 
 // True for the fluids whose catalogue minPressure is known to differ from the table by a
@@ -88,6 +95,7 @@ struct CatalogueOffsets {
     double critPressurePercent;    // catalogue critPressure against the table's, %
     double minPressurePercent;     // catalogue minPressure against the table's saturation (bubble) pressure at minTemp, %
     double molarMassPercent;       // catalogue molarMass against the table's, %
+    double minPressureFormPercent; // catalogue minPressure against the table's curve carried to minTemp, %
 };
 CatalogueOffsets catalogueOffsets(const RefrigerantRecord& record, const ReferenceTables& tables,
                                   const ReferenceInfo& info);

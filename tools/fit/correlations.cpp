@@ -15,6 +15,11 @@ constexpr double kNearCriticalWeight = 0.3;
 // Below a fade temperature (where the catalogue's own pressure at minTemp disagrees with the
 // table) the table weighs little.
 constexpr double kFadeWeight = 0.05;
+// Reweighting steps of the vapor-pressure fit, and the bounds its median and 95th percentile
+// deviation below 0.95 Tc are judged against.
+constexpr int kLawsonSteps = 40;
+constexpr double kMedianBound = 0.15;  // percent
+constexpr double kP95Bound = 0.3;
 
 // tau, tau^1.5, tau^4, tau^6.5 over Tr: the terms of ln(P/Pc)
 Eigen::RowVector4d vaporPressureTerms(double tr) {
@@ -41,19 +46,21 @@ void idealBasis(IdealForm form, double tr, double basis[5], double slope[5]) {
 
 }  // namespace
 
-void fitVaporPressure(const ReferenceTables& tables, double trPin, double prPin, double trFade, double abcd[4]) {
+void fitVaporPressure(const ReferenceTables& tables, double trPin, double prPin, double trFade, bool shaped,
+                      double abcd[4]) {
     std::vector<const SatPoint*> points;
     for (const SatPoint& p : tables.sat)
         if (p.tr < 0.99995 && p.pr > 0 && p.pr < 1) points.push_back(&p);
-    Eigen::MatrixXd a(points.size(), 4);
-    Eigen::VectorXd y(points.size()), w = Eigen::VectorXd::Ones(points.size());
+    const Eigen::Index n = static_cast<Eigen::Index>(points.size());
+    Eigen::MatrixXd a(n, 4);
+    Eigen::VectorXd y(n), w = Eigen::VectorXd::Ones(n);
     // The table is denser near the critical point; every point weighs by the temperature
     // interval it stands for, so that the whole range counts evenly.
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    for (Eigen::Index i = 0; i < n; ++i) {
         a.row(i) = vaporPressureTerms(points[i]->tr);
         y(i) = std::log(points[i]->pr);
         const double left = i > 0 ? points[i - 1]->tr : points[i]->tr;
-        const double right = i + 1 < points.size() ? points[i + 1]->tr : points[i]->tr;
+        const double right = i + 1 < n ? points[i + 1]->tr : points[i]->tr;
         w(i) = std::sqrt(std::max(right - left, 1e-6)) * (points[i]->tr > kNearCriticalTr ? kNearCriticalWeight : 1.0) *
                (points[i]->tr < trFade ? kFadeWeight : 1.0);
     }
@@ -63,9 +70,42 @@ void fitVaporPressure(const ReferenceTables& tables, double trPin, double prPin,
         c.row(0) = vaporPressureTerms(trPin);
         d(0) = std::log(prPin);
     }
-    Eigen::VectorXd x;
-    constrainedLeastSquares(a, y, w, c, d, 0.0, x);
-    for (int i = 0; i < 4; ++i) abcd[i] = x(i);
+    // The four-term form cannot follow a table exactly; what counts is the deviation below
+    // 0.95 Tc, median and 95th percentile. Starting from the least-squares fit, Lawson's
+    // reweighting (each point's weight times its last deviation) walks towards the fit of the
+    // smallest largest deviation; the step whose median and 95th percentile exceed their
+    // bounds least (and then lie furthest inside them) wins.
+    const auto judged = [&](Eigen::Index i) { return points[i]->tr < kNearCriticalTr; };
+    Eigen::VectorXd lawson = Eigen::VectorXd::Ones(n), x, best(4);
+    double bestScore = 1e300;
+    for (int step = 0; step < (shaped ? kLawsonSteps : 1); ++step) {
+        Eigen::VectorXd weights(n);
+        for (Eigen::Index i = 0; i < n; ++i) weights(i) = w(i) * std::sqrt(lawson(i));
+        if (!constrainedLeastSquares(a, y, weights, c, d, 0.0, x)) break;
+        const Eigen::VectorXd deviation = (a * x - y).cwiseAbs();
+        std::vector<double> inside;
+        for (Eigen::Index i = 0; i < n; ++i)
+            if (judged(i)) inside.push_back(100.0 * deviation(i));
+        const Spread spread = spreadOf(inside);
+        double score = 0;
+        for (const double ratio : {spread.median / kMedianBound, spread.p95 / kP95Bound})
+            score += std::max(ratio - 1.0, 0.0) + 0.05 * ratio;
+        if (score < bestScore) {
+            bestScore = score;
+            best = x;
+        }
+        // Judged points share a mean weight of one; the others keep theirs.
+        double total = 0, count = 0;
+        for (Eigen::Index i = 0; i < n; ++i) {
+            if (!judged(i)) continue;
+            lawson(i) *= deviation(i) + 1e-12;
+            total += lawson(i);
+            count += 1;
+        }
+        for (Eigen::Index i = 0; i < n; ++i)
+            if (judged(i)) lawson(i) *= count / total;
+    }
+    for (int i = 0; i < 4; ++i) abcd[i] = best(i);
 }
 
 double vaporPressureRatioOf(const double abcd[4], double tr) {

@@ -139,7 +139,7 @@ std::string fitCubic(const RefrigerantRecord& record, const FluidInfo& info, con
 
     // ---- Vapor pressure (the first lookup derives minPressure from it) and ideal gas
     double abcd[4];
-    fitVaporPressure(tables, 0.0, 0.0, 0.0, abcd);
+    fitVaporPressure(tables, 0.0, 0.0, 0.0, true, abcd);
     for (int i = 0; i < 4; ++i) k[slot::cubicVaporPressureCoeffs + i] = abcd[i];
     double ideal[5];
     fitIdealGas(tables, info, IdealForm::cubic, q.trMin, trMax, ideal);

@@ -80,8 +80,10 @@ bool constrainedLeastSquares(const Eigen::MatrixXd& a, const Eigen::VectorXd& y,
 // ---- Vapor pressure ---------------------------------------------------------------------
 
 // ln(P/Pc) Tr = A tau + B tau^1.5 + C tau^4 + D tau^6.5. With a pinned point (trPin > 0) the
-// equation passes exactly through (trPin, prPin). Points below trFade weigh little.
-void fitVaporPressure(const ReferenceTables& tables, double trPin, double prPin, double trFade, double abcd[4]);
+// equation passes exactly through (trPin, prPin). Points below trFade weigh little. Shaped:
+// reweighted towards the accuracy targets below 0.95 Tc; else the plain least-squares fit.
+void fitVaporPressure(const ReferenceTables& tables, double trPin, double prPin, double trFade, bool shaped,
+                      double abcd[4]);
 double vaporPressureRatioOf(const double abcd[4], double tr);
 
 // ---- Ideal-gas heat capacity ------------------------------------------------------------

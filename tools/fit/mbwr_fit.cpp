@@ -19,9 +19,9 @@ namespace {
 // unit of squared residual.
 constexpr double kSigmaSingleDensity = 5e-4;  // relative density, single phase
 constexpr double kSigmaLiquidDensity = 1e-4;  // relative density, saturated liquid
-constexpr double kSigmaVaporDensity = 3e-4;   // relative density, saturated vapor
-constexpr double kSigmaPhaseEquilibrium = 3e-4;  // relative vapor pressure of the equation
-constexpr double kSigmaHeatOfVaporization = 3e-4;  // relative
+// The saturated vapor density, the equal Gibbs energies of the two phases (as a relative vapor
+// pressure of the equation) and the heat of vaporization share a tolerance that the weightings
+// below vary.
 constexpr double kSigmaEnthalpy = 0.003;  // h differences along an isotherm, in R T
 constexpr double kSigmaEntropy = 0.003;   // s differences along an isotherm, in R
 constexpr double kSigmaCv = 0.03;         // cv differences along an isotherm, in R
@@ -113,6 +113,15 @@ struct Demands {
     bool strictLiquid;  // liquid branch rising and bending upwards to beyond the Newton start,
                         // and the highest pressure reached inside the density bracket
     double shapeSigma;  // > 0: shape points of this relative density tolerance
+};
+
+// How the table's kinds of data weigh against each other. The best balance differs from
+// fluid to fluid (mostly with how far the table's critical point lies from the catalogue's),
+// so several are tried and the one closest to the accuracy targets is kept.
+struct Weighting {
+    bool flatInflection;    // the critical isotherm's curvature zero too, as in the published sets
+    double sigmaSaturated;  // saturated vapor density, equal Gibbs energies, heat of vaporization
+    bool shapedVaporPressure;  // vapor pressure reweighted towards the targets, else plain least squares
 };
 
 struct Violation {
@@ -267,7 +276,7 @@ double startingSlope(double tr, double rho) {
 // One fit of the set under the given demands. Leaves the set in the block, the engine's
 // verdict in `verdict`, and returns a summary.
 std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
-                        const Demands& demands, CheckReport& verdict) {
+                        const Weighting& weighting, const Demands& demands, CheckReport& verdict) {
     const double shapeSigma = demands.shapeSigma;
     double* k = record.constants->slots;
     Fluid f{};
@@ -292,7 +301,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
     const bool sameMinTemp = std::fabs(first->tr - f.trMin) < 1e-3;
     // the table's own vapor pressure at minTemp, extrapolated where the table starts higher
     double free[4];
-    fitVaporPressure(tables, 0.0, 0.0, 0.0, free);
+    fitVaporPressure(tables, 0.0, 0.0, 0.0, false, free);
     const double pressureFadeTr =
         std::fabs(f.prMin / vaporPressureRatioOf(free, f.trMin) - 1) > kConflict ? f.trMin + 0.1 * (1 - f.trMin) : 0.0;
     const double liquidFadeTr =
@@ -306,7 +315,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
     };
 
     // ---- Vapor pressure, pinned to the catalogue's pressure at minTemp
-    fitVaporPressure(tables, f.trMin, f.prMin, pressureFadeTr, f.abcd);
+    fitVaporPressure(tables, f.trMin, f.prMin, pressureFadeTr, weighting.shapedVaporPressure, f.abcd);
 
     // ---- Ideal-gas heat capacity
     fitIdealGas(tables, info, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
@@ -323,7 +332,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
         if (std::isfinite(p.rhoL))
             pressureData.push_back({p.tr, p.rhoL, pr, kSigmaLiquidDensity * (faded ? kFade : 1.0),
                                     mbwrTerms(p.tr, p.rhoL, f.gamma).pressure});
-        if (std::isfinite(p.rhoV)) pressureData.push_back({p.tr, p.rhoV, pr, kSigmaVaporDensity, mbwrTerms(p.tr, p.rhoV, f.gamma).pressure});
+        if (std::isfinite(p.rhoV)) pressureData.push_back({p.tr, p.rhoV, pr, weighting.sigmaSaturated, mbwrTerms(p.tr, p.rhoV, f.gamma).pressure});
         if (!std::isfinite(p.rhoL) || !std::isfinite(p.rhoV)) continue;
         const MbwrTerms l = mbwrTerms(p.tr, p.rhoL, f.gamma);
         const MbwrTerms v = mbwrTerms(p.tr, p.rhoV, f.gamma);
@@ -334,10 +343,10 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
         const double zl = f.zc * pr / (p.tr * p.rhoL), zv = f.zc * pr / (p.tr * p.rhoV);
         // A mixture's bubble liquid and dew vapor do not share one Gibbs energy.
         if (!pseudoPure && !faded)
-            fixedRows.push_back({g, -p.tr * std::log(p.rhoL / p.rhoV), 1.0 / (kSigmaPhaseEquilibrium * p.tr * (zv - zl))});
+            fixedRows.push_back({g, -p.tr * std::log(p.rhoL / p.rhoV), 1.0 / (weighting.sigmaSaturated * p.tr * (zv - zl))});
         if (std::isfinite(p.hL) && std::isfinite(p.hV))
             fixedRows.push_back({difference(v.enthalpy, l.enthalpy), p.hV - p.hL,
-                                 1.0 / (kSigmaHeatOfVaporization * (p.hV - p.hL))});
+                                 1.0 / (weighting.sigmaSaturated * (p.hV - p.hL))});
     }
     // Where the table's critical point lies elsewhere, saturated states between the table's
     // last one and the catalogue's critical point follow a rectilinear diameter and a
@@ -445,18 +454,25 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
 
     // ---- Exact conditions: the critical point with a flat inflection, and the saturated
     // liquid at minTemp on the equation.
-    Eigen::MatrixXd c(4, kMbwrTerms);
-    Eigen::VectorXd d(4);
+    // Without the flat inflection the critical isotherm only has to be level at the critical
+    // point; the freedom gained serves the saturated states when the table's critical point
+    // differs a little from the catalogue's.
+    const int conditions = weighting.flatInflection ? 4 : 3;
+    Eigen::MatrixXd c(conditions, kMbwrTerms);
+    Eigen::VectorXd d(conditions);
     {
         const MbwrTerms x = mbwrTerms(1.0, 1.0, f.gamma);
         const MbwrTerms m = mbwrTerms(f.trMin, f.rhoMin, f.gamma);
         for (int i = 0; i < kMbwrTerms; ++i) {
             c(0, i) = x.pressure[i];
             c(1, i) = x.slope[i];
-            c(2, i) = x.curvature[i];
-            c(3, i) = m.pressure[i];
+            c(2, i) = m.pressure[i];
+            if (weighting.flatInflection) c(3, i) = x.curvature[i];
         }
-        d << f.zc - 1.0, -1.0, 0.0, f.zc * f.prMin - f.trMin * f.rhoMin;
+        d(0) = f.zc - 1.0;
+        d(1) = -1.0;
+        d(2) = f.zc * f.prMin - f.trMin * f.rhoMin;
+        if (weighting.flatInflection) d(3) = 0.0;
     }
 
     // ---- Iterated fit: weights from the slopes of the last equation, penalties where the
@@ -617,7 +633,25 @@ ReferenceTables correspondingStates(const ReferenceTables& tables, double trMin,
     return moved;
 }
 
-}  // namespace
+
+// How far a set's accuracy lies from the targets: the sum of the amounts by which each median
+// and 95th percentile exceeds its target (relative to it), plus a small share of all the
+// ratios, so that among sets that meet every target the more accurate one wins. Blends, air and
+// the estimated fluids are held to twice the targets.
+double targetScore(const AccuracyReport& a, bool lenient) {
+    const double scale = lenient ? 2.0 : 1.0;
+    const struct {
+        const Spread& spread;
+        double median, p95;
+    } rows[] = {{a.psat, 0.15, 0.3}, {a.rhoL, 0.03, 0.2}, {a.rhoV, 0.15, 0.4}, {a.hvap, 0.1, 0.7}, {a.rhoSingle, 0.005, 0.25}};
+    double score = 0;
+    for (const auto& row : rows) {
+        for (const double ratio : {row.spread.median / (scale * row.median), row.spread.p95 / (scale * row.p95)}) {
+            score += std::max(ratio - 1.0, 0.0) + 0.05 * ratio;
+        }
+    }
+    return score;
+}
 
 // Fits with the plainest demands first; where the engine still finds the set unsound, refits
 // with stricter ones. Where the table's critical point lies elsewhere and no demand gives a
@@ -625,23 +659,29 @@ ReferenceTables correspondingStates(const ReferenceTables& tables, double trMin,
 // the move confined to the states nearest the critical point first, then spread further:
 // less faithful to the table near the critical point, but the vapor pressure and the
 // equation then meet below the catalogue's critical temperature.
-std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
+std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
+                            const Weighting& weighting, bool& sound, int& rung) {
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
-    constexpr double kMoveExponents[] = {8.0, 3.5};
+    constexpr double kMoveExponents[] = {8.0, 3.5, 2.0};
     const double* k = constantsOf(record);
     const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
     const double rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01;
     std::string summary;
-    int rung = 0;
+    rung = 0;
+    sound = false;
     for (int move = -1; move < static_cast<int>(std::size(kMoveExponents)); ++move) {
         if (move >= 0 && !criticalConflict) break;
         const ReferenceTables moved = move >= 0 ? correspondingStates(tables, trMin, rhoMin, kMoveExponents[move]) : tables;
         for (const Demands& demands : kLadder) {
             CheckReport verdict;
-            summary = fitMbwrOnce(record, info, move >= 0 ? moved : tables, demands, verdict);
+            // A moved table's vapor pressures are not the ones the targets judge: plain least squares.
+            Weighting used = weighting;
+            if (move >= 0) used.shapedVaporPressure = false;
+            summary = fitMbwrOnce(record, info, move >= 0 ? moved : tables, used, demands, verdict);
             ++rung;
             if (verdict.ok()) {
+                sound = true;
                 char how[80] = "";
                 if (move >= 0) std::snprintf(how, sizeof how, " (table moved to the critical point, exponent %g)", kMoveExponents[move]);
                 return "demands " + std::to_string(rung) + how + ": " + summary;
@@ -649,6 +689,51 @@ std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, cons
         }
     }
     return "demands " + std::to_string(rung) + ": " + summary;
+}
+
+}  // namespace
+
+// Fits the set under every weighting and keeps the sound one closest to the accuracy targets.
+// A fluid that needs more than the two plainest demands under the first weighting (its fits
+// take up to minutes each) keeps that first sound set. Where the reweighted vapor pressure
+// leaves no sound set at all, everything is tried again with the plain least-squares one.
+std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
+    constexpr Weighting kWeightings[] = {{true, 3e-4, true},   {true, 1.7e-4, true},  {true, 1e-4, true},
+                                         {false, 3e-4, true},  {false, 1.7e-4, true}, {false, 1e-4, true}};
+    constexpr int kCheapRungs = 2;
+    double* block = record.constants->slots + slot::mbwrIdealGasCoeffs;
+    constexpr int kBlockSize = 40;
+    const bool lenient = tables.estimated || tables.sat.front().prBubble != tables.sat.front().prDew;
+    std::vector<double> best;
+    double bestScore = 1e300;
+    std::string bestSummary;
+    for (const bool shaped : {true, false}) {
+        for (std::size_t i = 0; i < std::size(kWeightings); ++i) {
+            Weighting weighting = kWeightings[i];
+            weighting.shapedVaporPressure = shaped;
+            bool sound = false;
+            int rung = 0;
+            const std::string summary = fitMbwrWeighted(record, info, tables, weighting, sound, rung);
+            if (bestSummary.empty()) bestSummary = summary;
+            if (sound) {
+                const double score = targetScore(measureAccuracy(record, tables), lenient);
+                if (score < bestScore) {
+                    bestScore = score;
+                    best.assign(block, block + kBlockSize);
+                    char how[160];
+                    std::snprintf(how, sizeof how, "weighting %zu%s (score %.3g), ", i + 1,
+                                  shaped ? "" : " with the plain vapor pressure", score);
+                    bestSummary = how + summary;
+                }
+            }
+            if (i == 0 && (!sound || rung > kCheapRungs)) break;
+        }
+        if (!best.empty()) break;
+    }
+    // without a sound set the last attempt stays in the block for the checks to reject
+    if (!best.empty()) std::copy(best.begin(), best.end(), block);
+    flushEngineCaches();
+    return bestSummary;
 }
 
 }  // namespace kaltra::fit
