@@ -515,7 +515,7 @@ bool writeReport(const std::string& path, const std::vector<FluidReport>& fluids
            "table) is given where it is large enough to explain the miss.\n"
            "- Otherwise the equation of state itself is the limit: it must keep the catalogue's critical point exactly "
            "and follow the saturated liquid, the saturated vapor and every single-phase state at once. The fitter tries "
-           "six weightings of these and keeps the set closest to all targets together (see `tools/fit/README.md`), so a "
+           "nine weightings of these and keeps the set closest to all targets together (see `tools/fit/README.md`), so a "
            "miss in one quantity is what the others cost.\n"
            "- Cubic-form fluids (R40, R500-R506): the form itself, whose liquid is bound by the co-volume limit.\n\n"
            "Facts about the catalogue and the table that bear on the miss follow the first sentence.\n\n";

@@ -17,7 +17,6 @@ namespace {
 
 // Tolerances that set the weight of every kind of datum: the error that costs as much as a
 // unit of squared residual.
-constexpr double kSigmaSingleDensity = 5e-4;  // relative density, single phase
 constexpr double kSigmaLiquidDensity = 1e-4;  // relative density, saturated liquid
 // The saturated vapor density, the equal Gibbs energies of the two phases (as a relative vapor
 // pressure of the equation) and the heat of vaporization share a tolerance that the weightings
@@ -122,6 +121,7 @@ struct Weighting {
     bool flatInflection;    // the critical isotherm's curvature zero too, as in the published sets
     double sigmaSaturated;  // saturated vapor density, equal Gibbs energies, heat of vaporization
     bool shapedVaporPressure;  // vapor pressure reweighted towards the targets, else plain least squares
+    double sigmaSingle;        // relative density, single phase
 };
 
 struct Violation {
@@ -391,7 +391,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
             const SinglePoint& p = *points[m];
             const MbwrTerms x = mbwrTerms(p.tr, p.rho, f.gamma);
             const bool faded = (p.phase == Phase::liquid && p.tr < liquidFadeTr) || nearCritical(p.tr, p.rho);
-            pressureData.push_back({p.tr, p.rho, p.pr, kSigmaSingleDensity * (faded ? kFade : 1.0), x.pressure});
+            pressureData.push_back({p.tr, p.rho, p.pr, weighting.sigmaSingle * (faded ? kFade : 1.0), x.pressure});
             if (m == i) continue;
             if (std::isfinite(p.h) && std::isfinite(anchor.h))
                 fixedRows.push_back({difference(x.enthalpy, xa.enthalpy), p.h - anchor.h, 1.0 / (kSigmaEnthalpy * p.tr)});
@@ -698,8 +698,10 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& in
 // take up to minutes each) keeps that first sound set. Where the reweighted vapor pressure
 // leaves no sound set at all, everything is tried again with the plain least-squares one.
 std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
-    constexpr Weighting kWeightings[] = {{true, 3e-4, true},   {true, 1.7e-4, true},  {true, 1e-4, true},
-                                         {false, 3e-4, true},  {false, 1.7e-4, true}, {false, 1e-4, true}};
+    constexpr Weighting kWeightings[] = {
+        {true, 3e-4, true, 5e-4},  {true, 1.7e-4, true, 5e-4},  {true, 1e-4, true, 5e-4},
+        {false, 3e-4, true, 5e-4}, {false, 1.7e-4, true, 5e-4}, {false, 1e-4, true, 5e-4},
+        {true, 3e-4, true, 2.5e-4}, {false, 1.7e-4, true, 2.5e-4}, {false, 1e-4, true, 2.5e-4}};
     constexpr int kCheapRungs = 2;
     double* block = record.constants->slots + slot::mbwrIdealGasCoeffs;
     constexpr int kBlockSize = 40;
