@@ -23,6 +23,7 @@
 #include "fluids/fluids.h"
 #include "host/standin_excel.h"
 #include "shell/shell.h"
+#include "tests/worksheet_calls.h"
 #include "thermo/thermo.h"
 
 // ---- Counting every allocation ----------------------------------------------------------
@@ -153,54 +154,9 @@ using namespace kaltra;
 unsigned long long allocations() { return heap.news + heap.mallocs; }
 unsigned long long releases() { return heap.deletes + heap.frees; }
 
-// ---- The worksheet functions, callable alike ----------------------------------------------
-
-struct Arguments {
-    const char* name;
-    double a, b;
-    short units, index;
-};
-
-struct WorksheetFunction {
-    const char* name;
-    xl::LPXLOPER (*call)(const Arguments&);
-};
-
-const WorksheetFunction kFunctions[] = {
-    {"KaltUnits", [](const Arguments& x) { return KaltUnits(x.units, x.index); }},
-    {"KaltName", [](const Arguments& x) { return KaltName(x.index); }},
-    {"KaltLongName", [](const Arguments& x) { return KaltLongName(x.index); }},
-    {"KaltForm", [](const Arguments& x) { return KaltForm(x.index); }},
-    {"KaltIndex", [](const Arguments& x) { return KaltIndex(x.name); }},
-    {"KaltMW", [](const Arguments& x) { return KaltMW(x.name); }},
-    {"KaltZc", [](const Arguments& x) { return KaltZc(x.name); }},
-    {"KaltTmax", [](const Arguments& x) { return KaltTmax(x.name, x.units); }},
-    {"KaltPmax", [](const Arguments& x) { return KaltPmax(x.name, x.units); }},
-    {"KaltPsat", [](const Arguments& x) { return KaltPsat(x.name, x.a, x.units); }},
-    {"KaltTsat", [](const Arguments& x) { return KaltTsat(x.name, x.a, x.units); }},
-    {"KaltVf", [](const Arguments& x) { return KaltVf(x.name, x.a, x.units); }},
-    {"KaltVg", [](const Arguments& x) { return KaltVg(x.name, x.a, x.units); }},
-    {"KaltPofTV", [](const Arguments& x) { return KaltPofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltVofTP", [](const Arguments& x) { return KaltVofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltZofTV", [](const Arguments& x) { return KaltZofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltZofTP", [](const Arguments& x) { return KaltZofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltHf", [](const Arguments& x) { return KaltHf(x.name, x.a, x.units); }},
-    {"KaltHg", [](const Arguments& x) { return KaltHg(x.name, x.a, x.units); }},
-    {"KaltHofTV", [](const Arguments& x) { return KaltHofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltHofTP", [](const Arguments& x) { return KaltHofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltSf", [](const Arguments& x) { return KaltSf(x.name, x.a, x.units); }},
-    {"KaltSg", [](const Arguments& x) { return KaltSg(x.name, x.a, x.units); }},
-    {"KaltSofTV", [](const Arguments& x) { return KaltSofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltSofTP", [](const Arguments& x) { return KaltSofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltTofPH", [](const Arguments& x) { return KaltTofPH(x.name, x.a, x.b, x.units); }},
-    {"KaltTofPS", [](const Arguments& x) { return KaltTofPS(x.name, x.a, x.b, x.units); }},
-    {"KaltSt", [](const Arguments& x) { return KaltSt(x.name, x.a, x.units); }},
-    {"KaltCpofTP", [](const Arguments& x) { return KaltCpofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltCvofTP", [](const Arguments& x) { return KaltCvofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltMUofTP", [](const Arguments& x) { return KaltMUofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltNUofTP", [](const Arguments& x) { return KaltNUofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltTKofTP", [](const Arguments& x) { return KaltTKofTP(x.name, x.a, x.b, x.units); }},
-};
+using kaltra::test::Arguments;
+using kaltra::test::WorksheetFunction;
+const auto& kFunctions = kaltra::test::kWorksheetFunctions;
 
 // ---- Arguments: fluids, states, unit codes, bad input -------------------------------------
 

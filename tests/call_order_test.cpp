@@ -21,105 +21,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/worksheet_calls.h"
 #include "thermo/thermo.h"
 
 namespace {
 
 using namespace kaltra;
 
-// ---- The cases --------------------------------------------------------------------------
-
-struct Case {
-    std::string id, function;
-    int nargs = 0;
-    std::string args[4];
-    std::string kind, expected, tol, atol;
-};
-
-std::vector<std::string> splitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
-std::vector<Case> readCases() {
-    std::vector<Case> cases;
-    std::ifstream in(std::string(KALTRA_TEST_DATA) + "/cases.tsv", std::ios::binary);
-    std::string line;
-    bool header = true;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (header || line.empty()) {
-            header = false;
-            continue;
-        }
-        const std::vector<std::string> f = splitTabs(line);
-        if (f.size() != 13) continue;
-        Case c;
-        c.id = f[0];
-        c.function = f[1];
-        c.nargs = std::atoi(f[2].c_str());
-        for (int i = 0; i < 4; ++i) c.args[i] = f[3 + i];
-        c.kind = f[7];
-        c.expected = f[8];
-        c.tol = f[9];
-        c.atol = f[10];
-        cases.push_back(c);
-    }
-    return cases;
-}
+using Case = test::ConformanceCase;
+using test::callCase;
 
 double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
-short code(const std::string& s) { return static_cast<short>(std::strtol(s.c_str(), nullptr, 10)); }
-
-// Calls a case's function with its arguments as Excel hands them over.
-const xl::XLOPER* call(const Case& c) {
-    const std::string* a = c.args;
-    const char* name = a[0].c_str();
-    const std::string& f = c.function;
-    if (f == "KaltUnits") return KaltUnits(code(a[0]), code(a[1]));
-    if (f == "KaltName") return KaltName(code(a[0]));
-    if (f == "KaltLongName") return KaltLongName(code(a[0]));
-    if (f == "KaltForm") return KaltForm(code(a[0]));
-    if (f == "KaltIndex") return KaltIndex(name);
-    if (f == "KaltMW") return KaltMW(name);
-    if (f == "KaltZc") return KaltZc(name);
-    if (f == "KaltTmax") return KaltTmax(name, code(a[1]));
-    if (f == "KaltPmax") return KaltPmax(name, code(a[1]));
-    using One = xl::LPXLOPER (*)(const char*, double, short);
-    using Two = xl::LPXLOPER (*)(const char*, double, double, short);
-    struct {
-        const char* name;
-        One one;
-        Two two;
-    } const kProperty[] = {
-        {"KaltPsat", KaltPsat, nullptr},     {"KaltTsat", KaltTsat, nullptr},     {"KaltVf", KaltVf, nullptr},
-        {"KaltVg", KaltVg, nullptr},         {"KaltHf", KaltHf, nullptr},         {"KaltHg", KaltHg, nullptr},
-        {"KaltSf", KaltSf, nullptr},         {"KaltSg", KaltSg, nullptr},         {"KaltSt", KaltSt, nullptr},
-        {"KaltPofTV", nullptr, KaltPofTV},   {"KaltVofTP", nullptr, KaltVofTP},   {"KaltZofTV", nullptr, KaltZofTV},
-        {"KaltZofTP", nullptr, KaltZofTP},   {"KaltHofTV", nullptr, KaltHofTV},   {"KaltHofTP", nullptr, KaltHofTP},
-        {"KaltSofTV", nullptr, KaltSofTV},   {"KaltSofTP", nullptr, KaltSofTP},   {"KaltTofPH", nullptr, KaltTofPH},
-        {"KaltTofPS", nullptr, KaltTofPS},   {"KaltCpofTP", nullptr, KaltCpofTP}, {"KaltCvofTP", nullptr, KaltCvofTP},
-        {"KaltMUofTP", nullptr, KaltMUofTP}, {"KaltNUofTP", nullptr, KaltNUofTP}, {"KaltTKofTP", nullptr, KaltTKofTP},
-    };
-    for (const auto& p : kProperty) {
-        if (f != p.name) continue;
-        return p.one ? p.one(name, number(a[1]), code(a[2])) : p.two(name, number(a[1]), number(a[2]), code(a[3]));
-    }
-    return nullptr;
-}
 
 // ---- Answers ------------------------------------------------------------------------------
 
@@ -205,17 +124,14 @@ void emptyCaches() {
 // The reduced temperature of a case's temperature argument as the function bounds it, for the
 // report; NaN for a function without one (its engine temperatures are its own).
 double reducedTemperatureOf(const Case& c) {
-    const std::string& f = c.function;
-    const bool saturation = f == "KaltPsat" || f == "KaltVf" || f == "KaltVg" || f == "KaltHf" || f == "KaltHg" ||
-                            f == "KaltSf" || f == "KaltSg";
-    const bool state = f == "KaltPofTV" || f == "KaltZofTV" || f == "KaltHofTV" || f == "KaltSofTV" ||
-                       f == "KaltVofTP" || f == "KaltZofTP" || f == "KaltHofTP" || f == "KaltSofTP" ||
-                       f == "KaltCpofTP" || f == "KaltCvofTP" || f == "KaltMUofTP" || f == "KaltNUofTP" ||
-                       f == "KaltTKofTP";
+    const test::WorksheetFunction* f = test::worksheetFunction(c.function);
+    const std::string& n = c.function;
+    const bool saturation = f != nullptr && f->doubles == 1 && n != "KaltTsat" && n != "KaltSt";
+    const bool state = f != nullptr && f->doubles == 2 && n != "KaltTofPH" && n != "KaltTofPS";
     const RefrigerantRecord* r = findRefrigerant(c.args[0].c_str());
     if ((!saturation && !state) || r == nullptr) return NAN;
     const double* k = constantsOf(*r);
-    double t = temperatureIn(code(c.args[c.nargs - 1]), number(c.args[1]));
+    double t = temperatureIn(static_cast<short>(std::atoi(c.args[c.nargs - 1].c_str())), number(c.args[1]));
     const double hi = saturation ? k[slot::critTemp] : r->maxTemp;
     if (t > hi) t = hi;
     if (k[slot::minTemp] > t) t = k[slot::minTemp];
@@ -239,8 +155,8 @@ struct Explanation {
 bool missComesBack(const std::vector<Case>& cases, const std::vector<int>& order, std::size_t at, std::size_t k,
                    const Answer& missed) {
     emptyCaches();
-    for (std::size_t j = at - k; j < at; ++j) call(cases[order[j]]);
-    return answerOf(call(cases[order[at]])) == missed;
+    for (std::size_t j = at - k; j < at; ++j) callCase(cases[order[j]]);
+    return answerOf(callCase(cases[order[at]])) == missed;
 }
 
 // Whether the cache rule accounts for the miss of cases[order[at]] (see the file comment).
@@ -272,11 +188,11 @@ Explanation cacheRuleExplains(const std::vector<Case>& cases, const std::vector<
     // The caches alone carry the miss: emptied between the replayed cases and the case, the
     // case answers as it does alone.
     emptyCaches();
-    const Answer alone = answerOf(call(c));
+    const Answer alone = answerOf(callCase(c));
     emptyCaches();
-    for (std::size_t j = at - hi; j < at; ++j) call(cases[order[j]]);
+    for (std::size_t j = at - hi; j < at; ++j) callCase(cases[order[j]]);
     emptyCaches();
-    if (!(answerOf(call(c)) == alone)) return e;
+    if (!(answerOf(callCase(c)) == alone)) return e;
     // The earliest replayed case, without which the miss does not come back, left a cache the
     // case then used: it must be on the same record of the MBWR form.
     const RefrigerantRecord* earliest = recordOf(cases[order[at - hi]]);
@@ -288,13 +204,7 @@ Explanation cacheRuleExplains(const std::vector<Case>& cases, const std::vector<
 
 std::vector<int> forwardOrder(std::size_t n) {
     std::vector<int> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
-    return order;
-}
-
-std::vector<int> backwardOrder(std::size_t n) {
-    std::vector<int> order = forwardOrder(n);
-    std::reverse(order.begin(), order.end());
+    std::iota(order.begin(), order.end(), 0);
     return order;
 }
 
@@ -317,7 +227,7 @@ OrderResult runInOrder(const std::vector<Case>& cases, const std::vector<int>& o
     OrderResult result;
     std::vector<Answer> answers(order.size());
     emptyCaches();
-    for (std::size_t i = 0; i < order.size(); ++i) answers[i] = answerOf(call(cases[order[i]]));
+    for (std::size_t i = 0; i < order.size(); ++i) answers[i] = answerOf(callCase(cases[order[i]]));
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Case& c = cases[order[i]];
         if (meets(c, answers[i])) {
@@ -325,7 +235,7 @@ OrderResult runInOrder(const std::vector<Case>& cases, const std::vector<int>& o
             continue;
         }
         emptyCaches();
-        if (!meets(c, answerOf(call(c)))) {
+        if (!meets(c, answerOf(callCase(c)))) {
             ++result.failedAlone;
             continue;
         }
@@ -352,15 +262,16 @@ OrderResult runInOrder(const std::vector<Case>& cases, const std::vector<int>& o
 }
 
 TEST(CallOrder, ConformanceCasesAgreeForwardBackwardAndShuffled) {
-    const std::vector<Case> cases = readCases();
+    const std::vector<Case> cases = test::readConformanceCases();
     ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
+    const std::vector<int> forward = forwardOrder(cases.size());
     struct Named {
         const char* name;
         std::vector<int> order;
     };
     const Named orders[] = {
-        {"forward", forwardOrder(cases.size())},
-        {"backward", backwardOrder(cases.size())},
+        {"forward", forward},
+        {"backward", std::vector<int>(forward.rbegin(), forward.rend())},
         {"shuffled (seed 20240611)", shuffledOrder(cases.size(), 20240611u)},
     };
     for (const Named& o : orders) {

@@ -7,19 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/fluid_sets.h"
 #include "thermo/thermo.h"
 
 namespace kaltra {
 namespace {
 
-std::vector<const RefrigerantRecord*> fluidsWithCoefficients() {
-    std::vector<const RefrigerantRecord*> fluids;
-    for (int index = 1; index <= kCatalogueSize; ++index) {
-        const RefrigerantRecord& r = *recordAt(index);
-        if (hasCoefficientSets(r)) fluids.push_back(findRefrigerant(r.name));
-    }
-    return fluids;
-}
+using test::fluidsWithCoefficients;
 
 constexpr int kR13b1Index = 4;
 
@@ -31,6 +25,13 @@ struct ReferenceSlots {
 ReferenceSlots referenceSlots(const RefrigerantRecord& r) {
     const double* k = constantsOf(r);
     return {k[slot::minPressure], k[slot::minLiquidVolume], k[slot::entropyRef], k[slot::energyRef]};
+}
+
+void expectSameSlots(const ReferenceSlots& got, const ReferenceSlots& expected, const char* what) {
+    EXPECT_EQ(got.minPressure, expected.minPressure) << "minPressure " << what;
+    EXPECT_EQ(got.minLiquidVolume, expected.minLiquidVolume) << "minLiquidVolume " << what;
+    EXPECT_EQ(got.entropyRef, expected.entropyRef) << "entropyRef " << what;
+    EXPECT_EQ(got.energyRef, expected.energyRef) << "energyRef " << what;
 }
 
 // ---- Reference state --------------------------------------------------------------------
@@ -59,11 +60,7 @@ TEST(ReferenceState, R13b1IsCompletedOnceAtItsFirstLookup) {
     }
     findRefrigerant("R13b1");
     findRefrigerant("Bromotrifluoromethane");
-    const ReferenceSlots again = referenceSlots(stored);
-    EXPECT_EQ(again.minPressure, after.minPressure) << "R13b1 minPressure changed by a later lookup";
-    EXPECT_EQ(again.minLiquidVolume, after.minLiquidVolume) << "R13b1 minLiquidVolume changed by a later lookup";
-    EXPECT_EQ(again.entropyRef, after.entropyRef) << "R13b1 entropyRef changed by a later lookup";
-    EXPECT_EQ(again.energyRef, after.energyRef) << "R13b1 energyRef changed by a later lookup";
+    expectSameSlots(referenceSlots(stored), after, "of R13b1 changed by a later lookup");
 }
 
 // The completion on a private copy of the record: zero energy and entropy at the saturated
@@ -83,11 +80,7 @@ TEST(ReferenceState, EstablishingIsRepeatableAndLeavesMbwrRecordsAlone) {
     EXPECT_NE(first.entropyRef, 0.0);
     EXPECT_NE(first.energyRef, 0.0);
     establishReferenceState(copy);
-    const ReferenceSlots second = referenceSlots(copy);
-    EXPECT_EQ(second.entropyRef, first.entropyRef);
-    EXPECT_EQ(second.energyRef, first.energyRef);
-    EXPECT_EQ(second.minPressure, first.minPressure);
-    EXPECT_EQ(second.minLiquidVolume, first.minLiquidVolume);
+    expectSameSlots(referenceSlots(copy), first, "of a copy of R13b1 changed by a second completion");
 
     FluidConstants mbwr = *findRefrigerant("R22")->constants;
     const FluidConstants untouched = mbwr;
@@ -127,47 +120,32 @@ const ReducedState kStates[] = {
 };
 
 // s/R = -dA/dTr at constant rhor (Richardson-extrapolated central differences, steps well
-// above the coefficient-cache tolerance).
-TEST(Helmholtz, EntropyIsMinusTheTemperatureDerivative) {
-    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
-        for (const ReducedState& st : kStates) {
-            auto central = [&](double h) {
-                return (reducedHelmholtz(*r, st.tr + h, st.rhor) - reducedHelmholtz(*r, st.tr - h, st.rhor)) / (2.0 * h);
-            };
-            const double numeric = -(4.0 * central(5e-5) - central(1e-4)) / 3.0;
-            const double analytic = reducedEntropy(*r, st.tr, st.rhor);
-            EXPECT_NEAR(analytic, numeric, 1e-8 * (1.0 + std::fabs(analytic)))
-                << r->name << " " << st.what << " Tr=" << st.tr << " rhor=" << st.rhor << ": s/R " << analytic
-                << ", -dA/dTr " << numeric;
-        }
-    }
-}
-
-// rhor^2 dA/drhor = Zc Pr at constant Tr.
-TEST(Helmholtz, PressureIsTheDensityDerivative) {
+// above the coefficient-cache tolerance); rhor^2 dA/drhor = Zc Pr at constant Tr; and
+// h/(R Tc) = G/(R Tc) + Tr s/R, evaluated in that order.
+TEST(Helmholtz, EntropyPressureAndEnthalpyFollowFromTheHelmholtzEnergy) {
     for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
         const double zc = constantsOf(*r)[slot::critZ];
         for (const ReducedState& st : kStates) {
-            auto central = [&](double h) {
+            const std::string where = std::string(r->name) + " " + st.what + " Tr=" + std::to_string(st.tr) +
+                                      " rhor=" + std::to_string(st.rhor) + ": ";
+            auto inTr = [&](double h) {
+                return (reducedHelmholtz(*r, st.tr + h, st.rhor) - reducedHelmholtz(*r, st.tr - h, st.rhor)) / (2.0 * h);
+            };
+            const double numeric = -(4.0 * inTr(5e-5) - inTr(1e-4)) / 3.0;
+            const double s = reducedEntropy(*r, st.tr, st.rhor);
+            EXPECT_NEAR(s, numeric, 1e-8 * (1.0 + std::fabs(s))) << where << "s/R " << s << ", -dA/dTr " << numeric;
+
+            auto inRhor = [&](double h) {
                 return (reducedHelmholtz(*r, st.tr, st.rhor + h) - reducedHelmholtz(*r, st.tr, st.rhor - h)) / (2.0 * h);
             };
             const double h = 1e-4 * st.rhor;
-            const double numeric = st.rhor * st.rhor * (4.0 * central(h / 2.0) - central(h)) / 3.0;
+            const double slope = st.rhor * st.rhor * (4.0 * inRhor(h / 2.0) - inRhor(h)) / 3.0;
             const double pr = isCubicForm(*r) ? cubicPressure(*r, st.tr, 1.0 / st.rhor) : mbwrPressure(*r, st.tr, st.rhor);
-            EXPECT_NEAR(numeric, zc * pr, 1e-8 * (1.0 + std::fabs(zc * pr) + std::fabs(numeric)))
-                << r->name << " " << st.what << " Tr=" << st.tr << " rhor=" << st.rhor << ": rhor^2 dA/drhor " << numeric
-                << ", Zc Pr " << zc * pr;
-        }
-    }
-}
+            EXPECT_NEAR(slope, zc * pr, 1e-8 * (1.0 + std::fabs(zc * pr) + std::fabs(slope)))
+                << where << "rhor^2 dA/drhor " << slope << ", Zc Pr " << zc * pr;
 
-// h/(R Tc) = G/(R Tc) + Tr s/R, evaluated in that order.
-TEST(Helmholtz, EnthalpyIsGibbsPlusTemperatureTimesEntropy) {
-    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
-        for (const ReducedState& st : kStates) {
             const double g = reducedGibbs(*r, st.tr, st.rhor);
-            const double s = reducedEntropy(*r, st.tr, st.rhor);
-            EXPECT_EQ(reducedEnthalpy(*r, st.tr, st.rhor), g + st.tr * s) << r->name << " " << st.what;
+            EXPECT_EQ(reducedEnthalpy(*r, st.tr, st.rhor), g + st.tr * s) << where << "h against G + Tr s";
         }
     }
 }

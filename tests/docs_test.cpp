@@ -4,65 +4,32 @@
 // an example. docs/fluids.md must agree with the catalogue and link a chart in docs/charts for
 // exactly the fluids that have their coefficient sets (regenerate both with tools/charts.sh).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/process.h"
 
 namespace {
 
+using kaltra::test::linesOf;
+using kaltra::test::readFile;
+
 const std::string kDocs = KALTRA_DOCS_DIR;
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string shellQuoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 // The kaltra host's answers to formulas, one line each.
 std::vector<std::string> evaluate(const std::vector<std::string>& formulas) {
-    char pattern[] = "/tmp/kaltra-docs-test-XXXXXX";
-    int fd = mkstemp(pattern);
-    if (fd < 0) return {};
-    close(fd);
-    {
-        std::ofstream in(pattern, std::ios::binary);
-        for (const std::string& formula : formulas) in << formula << "\n";
-    }
-    std::string command = "env -u KALTRA_ADDIN " + shellQuoted(KALTRA_HOST_PATH) + " < " + shellQuoted(pattern) + " 2>/dev/null";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        pclose(pipe);
-    }
-    std::remove(pattern);
-    return linesOf(out);
+    std::string input;
+    for (const std::string& formula : formulas) input += formula + "\n";
+    return linesOf(kaltra::test::Scratch().kaltra({}, input).out);
 }
 
 bool parsesAsNumber(const std::string& text, double& x) {

@@ -5,86 +5,34 @@
 // Tests marked "engine" need the thermodynamic engine; all others use only the catalogue
 // and label functions (KaltName, KaltUnits, KaltMW, KaltIndex).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/process.h"
+
 namespace {
 
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-std::string shellQuoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary);
-    file << content;
-}
+using kaltra::test::Outcome;
+using kaltra::test::shellQuoted;
 
 class Host : public ::testing::Test {
 protected:
-    std::string dir;
+    kaltra::test::Scratch scratch;
+    const std::string& dir = scratch.folder();
 
     void SetUp() override {
         ASSERT_STRNE(KALTRA_HOST_PATH, "") << "the kaltra host is not built";
-        char pattern[] = "/tmp/kaltra-host-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty()) << "no scratch folder";
     }
 
-    void TearDown() override { std::system(std::string("rm -rf ").append(shellQuoted(dir)).c_str()); }
+    std::string file(const std::string& name, const std::string& content) { return scratch.file(name, content); }
 
-    std::string file(const std::string& name, const std::string& content) {
-        std::string path = dir + "/" + name;
-        writeFile(path, content);
-        return path;
-    }
-
-    // Runs kaltra with the arguments and standard input; the add-in is found beside the
-    // program unless the prefix says otherwise.
     Outcome kaltra(const std::vector<std::string>& arguments, const std::string& input = "",
                    const std::string& prefix = "env -u KALTRA_ADDIN ") {
-        std::string in = file("stdin", input);
-        std::string err = dir + "/stderr";
-        std::string command = prefix + shellQuoted(KALTRA_HOST_PATH);
-        for (const std::string& argument : arguments) command.append(" ").append(shellQuoted(argument));
-        command.append(" < ").append(shellQuoted(in)).append(" 2> ").append(shellQuoted(err));
-        Outcome result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.err = readFile(err);
-        return result;
+        return scratch.kaltra(arguments, input, prefix);
     }
 };
 
@@ -103,16 +51,12 @@ TEST_F(Host, OneFormulaPrintsItsValue) {
         {"an integer result prints as an integer", "KaltIndex(\"R22\")", "7"},
         {"function names in any case", "kaltindex(\"chclf2\")", "7"},
         {"a name nobody has", "KaltIndex(\"nothing\")", "-1"},
-        {"the add-in's own error code of KaltName", "KaltName(0)", "#ERR(2235)"},
-        {"the add-in's own error code of KaltLongName", "KaltLongName(40)", "#ERR(2242)"},
-        {"the add-in's own error code of KaltForm", "KaltForm(-1)", "#ERR(2249)"},
-        {"a label in plain ASCII", "KaltUnits(0,0)", "psia"},
+        {"the add-in's own error code", "KaltName(0)", "#ERR(2235)"},
         {"the degree mark 0xBA becomes UTF-8", "KaltUnits(1,1)", "\xC2\xBA" "C"},
         {"the superscript two 0xB2 becomes UTF-8", "KaltUnits(6,0)", "kg/cm\xC2\xB2"},
         {"a unit system name", "KaltUnits(0,10)", "English"},
         {"arguments left out are passed as zero", "KaltUnits(,)", "psia"},
         {"an integer argument is truncated toward zero", "KaltName(1.9)", "R11"},
-        {"a negative one too", "KaltName(-1.5)", "#ERR(2235)"},
         {"an integer argument beyond 16 bits", "KaltName(40000)", "#VALUE!"},
         {"a text that reads as a number", "KaltName(\"2\")", "R12"},
         {"a text that does not", "KaltName(\"two\")", "#VALUE!"},
@@ -286,8 +230,7 @@ TEST_F(Host, FunctionsAreListedAsTheInsertFunctionDialogShowsThem) {
         "    units: unit code (0-7)\n";
     EXPECT_NE(r.out.find(pofTV), std::string::npos) << r.out;
     int functions = 0;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);) functions += line.rfind("  Kalt", 0) == 0;
+    for (const std::string& line : kaltra::test::linesOf(r.out)) functions += line.rfind("  Kalt", 0) == 0;
     EXPECT_EQ(functions, 33);
     EXPECT_LT(r.out.find("  KaltUnits("), r.out.find("  KaltTKofTP(")) << "in registration order";
 }
@@ -295,9 +238,7 @@ TEST_F(Host, FunctionsAreListedAsTheInsertFunctionDialogShowsThem) {
 TEST_F(Host, RegistrationsArePrintedAsExcelReceivedThem) {
     Outcome r = kaltra({"registrations"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> rows;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);) rows.push_back(line);
+    std::vector<std::string> rows = kaltra::test::linesOf(r.out);
     ASSERT_EQ(rows.size(), 33u) << r.out;
     // file name, procedure, type text, function text, argument text, macro type, category,
     // shortcut, help topic, function help, argument helps
@@ -332,12 +273,10 @@ TEST_F(Host, SheetComputesNumbersTextsAndFormulas) {
 
     Outcome aligned = kaltra({"sheet", sheet});
     EXPECT_EQ(aligned.status, 0);
-    std::istringstream lines(aligned.out);
-    std::string header, first;
-    std::getline(lines, header);
-    std::getline(lines, first);
-    EXPECT_EQ(header, "   A          B   C    D");
-    EXPECT_EQ(first, "1  R22        7   R22  172.93600000000001");
+    std::vector<std::string> lines = kaltra::test::linesOf(aligned.out);
+    ASSERT_GE(lines.size(), 2u) << aligned.out;
+    EXPECT_EQ(lines[0], "   A          B   C    D");
+    EXPECT_EQ(lines[1], "1  R22        7   R22  172.93600000000001");
 }
 
 TEST_F(Host, SheetProblemsBecomeErrorCellsNeverAHang) {
@@ -364,11 +303,14 @@ TEST_F(Host, SheetProblemsBecomeErrorCellsNeverAHang) {
     for (const char* t : told) EXPECT_NE(r.err.find(t), std::string::npos) << "stderr lacks [" << t << "]: " << r.err;
 }
 
-TEST_F(Host, DivisionByZeroInASheetIsAnAnswerNotAProblem) {
+TEST_F(Host, DivisionByZeroAndAnEmptySheetAreNoProblem) {
     Outcome r = kaltra({"sheet", "--csv", file("div.csv", "1,0,=A1/B1\n")});
     EXPECT_EQ(r.out, "1,0,#DIV/0!\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
+    Outcome empty = kaltra({"sheet", file("empty.csv", "")});
+    EXPECT_EQ(empty.out, "") << "an empty sheet prints nothing";
+    EXPECT_EQ(empty.status, 0);
 }
 
 TEST_F(Host, LongChainOfReferencesIsComputedWithoutRecursion) {
@@ -379,40 +321,22 @@ TEST_F(Host, LongChainOfReferencesIsComputedWithoutRecursion) {
     EXPECT_EQ(r.out.substr(r.out.size() - 6), "20000\n");
 }
 
-TEST_F(Host, EmptySheetPrintsNothing) {
-    Outcome r = kaltra({"sheet", file("empty.csv", "")});
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.status, 0);
-}
-
 // ---- With the engine ----------------------------------------------------------------------
 
-// engine: a saturation pressure through the host, against the published figure for R134a
-// at -10 degC, 2.006 bar.
-TEST_F(Host, EngineSaturationPressureThroughTheHost) {
-    Outcome r = kaltra({"KaltPsat(\"R134a\", -10, 1)"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    double p = std::strtod(r.out.c_str(), nullptr);
-    EXPECT_NEAR(p, 2.006, 0.01) << "R134a at -10 degC";
-}
-
-// engine: the cycle worksheet of the examples computes a plausible cycle.
+// engine: the cycle worksheet of the examples computes a plausible cycle, its evaporator
+// pressure the published saturation pressure of R134a at -10 degC, 2.006 bar.
 TEST_F(Host, EngineCycleWorksheetRuns) {
     std::string example = std::string(KALTRA_TEST_DATA) + "/../../examples/cycle.csv";
     Outcome r = kaltra({"sheet", "--csv", example});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.err, "");
     std::vector<std::vector<std::string>> grid;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> cells;
+    for (const std::string& line : kaltra::test::linesOf(r.out)) {
+        grid.emplace_back();
         std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, ',');) cells.push_back(field);
-        grid.push_back(cells);
+        for (std::string field; std::getline(fields, field, ',');) grid.back().push_back(field);
     }
-    auto valueAt = [&](int row, int column) {
-        return std::strtod(grid.at(row - 1).at(column).c_str(), nullptr);
-    };
+    auto valueAt = [&](int row, int column) { return std::strtod(grid.at(row - 1).at(column).c_str(), nullptr); };
     auto labelled = [&](const std::string& label) {
         for (const auto& row : grid) {
             if (!row.empty() && row[0] == label) return std::strtod(row.at(1).c_str(), nullptr);
@@ -420,19 +344,13 @@ TEST_F(Host, EngineCycleWorksheetRuns) {
         ADD_FAILURE() << "no row " << label;
         return 0.0;
     };
-    double s1 = valueAt(9, 4);
-    double s2 = valueAt(10, 4);
-    double h3 = valueAt(11, 3);
-    double h4 = valueAt(12, 3);
     EXPECT_NEAR(valueAt(9, 2), 2.006, 0.01) << "evaporator pressure of R134a at -10 degC";
     EXPECT_NEAR(valueAt(10, 2), 10.17, 0.05) << "condenser pressure of R134a at 40 degC";
-    EXPECT_NEAR(s2, s1, 1e-6) << "the compression is isentropic";
-    EXPECT_EQ(h4, h3) << "throttling keeps the enthalpy";
-    double work = labelled("Compressor work");
-    double effect = labelled("Refrigerating effect");
-    double cop = labelled("COP");
+    EXPECT_NEAR(valueAt(10, 4), valueAt(9, 4), 1e-6) << "the compression is isentropic";
+    EXPECT_EQ(valueAt(12, 3), valueAt(11, 3)) << "throttling keeps the enthalpy";
+    double work = labelled("Compressor work"), cop = labelled("COP");
     EXPECT_GT(work, 0.0);
-    EXPECT_NEAR(cop, effect / work, 1e-12);
+    EXPECT_NEAR(cop, labelled("Refrigerating effect") / work, 1e-12);
     EXPECT_GT(cop, 3.5);
     EXPECT_LT(cop, labelled("Carnot COP"));
 }

@@ -5,19 +5,13 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/fluid_sets.h"
 #include "thermo/thermo.h"
 
 namespace kaltra {
 namespace {
 
-std::vector<const RefrigerantRecord*> fluidsWithCoefficients() {
-    std::vector<const RefrigerantRecord*> fluids;
-    for (int index = 1; index <= kCatalogueSize; ++index) {
-        const RefrigerantRecord& r = *recordAt(index);
-        if (hasCoefficientSets(r)) fluids.push_back(findRefrigerant(r.name));
-    }
-    return fluids;
-}
+using test::fluidsWithCoefficients;
 
 constexpr double kTwoTo32 = 4294967296.0;
 

@@ -153,27 +153,30 @@ TEST(CorrespondingStates, MapsReducedTemperatureAndVolume) {
     }
 }
 
-// ---- Transport table --------------------------------------------------------------------
+// ---- Tables ---------------------------------------------------------------------------
 
-TEST(TransportTable, EveryFluidButR31HasItsRow) {
+// Both tables follow the catalogue row for row, the transport table without R31, which has no
+// row; water's row, the common divisor of the scales, sits where the divisor is taken.
+TEST(Tables, FollowTheCatalogue) {
+    int transportRow = 0;
     for (int index = 1; index <= kCatalogueSize; ++index) {
         const RefrigerantRecord& r = *recordAt(index);
+        ASSERT_NE(kSurfaceTensionTable[index - 1].name, nullptr) << "surface tension row " << index - 1;
+        EXPECT_STREQ(kSurfaceTensionTable[index - 1].name, r.name);
         const TransportEntry* row = findTransportEntry(r);
         if (std::string(r.name) == "R31") {
             EXPECT_EQ(row, nullptr) << "R31 has no transport row";
-        } else {
-            ASSERT_NE(row, nullptr) << r.name;
-            EXPECT_STREQ(row->name, r.name);
+            continue;
         }
+        ASSERT_NE(row, nullptr) << r.name;
+        EXPECT_STREQ(row->name, r.name);
+        ASSERT_LT(transportRow, kTransportRows) << r.name;
+        EXPECT_STREQ(kTransportTable[transportRow++].name, r.name) << "transport row " << transportRow - 1;
     }
-}
-
-// Water is its own reference: its scales divided by the common divisor are exactly 1.
-TEST(TransportTable, WaterScalesAreTheDivisor) {
-    const TransportEntry* row = findTransportEntry(fluid("R718"));
-    ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->viscosityScale / kTransportTable[kWaterTransportRow].viscosityScale, 1.0);
-    EXPECT_EQ(row->conductivityScale / kTransportTable[kWaterTransportRow].conductivityScale, 1.0);
+    EXPECT_EQ(transportRow, kTransportRows);
+    EXPECT_EQ(kTransportTable[kTransportRows].name, nullptr);
+    EXPECT_EQ(kSurfaceTensionTable[kSurfaceTensionRows].name, nullptr);
+    EXPECT_STREQ(kTransportTable[kWaterTransportRow].name, "R718");
 }
 
 // No transport row: the failure mark, whatever the state.
@@ -304,15 +307,6 @@ TEST(SurfaceTension, RowFollowsTheRecordNotTheTypedText) {
         EXPECT_GT(got, 0.0) << c.text << " at " << c.t << " F";
     }
     EXPECT_NE(surfaceTension(fluid("C4H10"), 0.0), surfaceTension(fluid("R600a"), 0.0));
-}
-
-// Every fluid, R31 included, has its row: the table follows the catalogue.
-TEST(SurfaceTension, TableFollowsTheCatalogue) {
-    for (int index = 1; index <= kCatalogueSize; ++index) {
-        ASSERT_NE(kSurfaceTensionTable[index - 1].name, nullptr) << "row " << index - 1;
-        EXPECT_STREQ(kSurfaceTensionTable[index - 1].name, recordAt(index)->name);
-    }
-    EXPECT_EQ(kSurfaceTensionTable[kSurfaceTensionRows].name, nullptr);
 }
 
 // Terms of opposite sign cross zero a fraction of a degree below Tc; the answer stays at 0

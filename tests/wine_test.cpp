@@ -11,8 +11,6 @@
 // under one persistent wineserver. The test runs when KALTRA_WINDOWS_BUILD names the folder
 // holding them (x64/ and x86/); without it every test here is skipped.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -21,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <ostream>
@@ -31,85 +28,16 @@
 #include <vector>
 
 #include "shell/shell.h"
+#include "tests/process.h"
+#include "tests/worksheet_calls.h"
 
 namespace {
 
-// ---- Running programs -------------------------------------------------------------------
-
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-std::string shellQuoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary);
-    file << content;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-}
-
-std::vector<std::string> splitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    for (;;) {
-        std::string::size_type tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
-// A scratch folder for standard input and error of the programs run.
-class Scratch {
-public:
-    Scratch() {
-        char pattern[] = "/tmp/kaltra-wine-test-XXXXXX";
-        if (mkdtemp(pattern)) folder_ = pattern;
-    }
-    ~Scratch() {
-        if (!folder_.empty()) std::system(("rm -rf " + shellQuoted(folder_)).c_str());
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    // Runs a shell command with the given standard input.
-    Outcome run(const std::string& command, const std::string& input = "") const {
-        std::string in = folder_ + "/stdin";
-        std::string err = folder_ + "/stderr";
-        writeFile(in, input);
-        Outcome outcome;
-        FILE* pipe = popen((command + " < " + shellQuoted(in) + " 2> " + shellQuoted(err)).c_str(), "r");
-        if (!pipe) return outcome;
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.out.append(buffer, n);
-        int status = pclose(pipe);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.err = readFile(err);
-        return outcome;
-    }
-
-private:
-    std::string folder_;
-};
+using kaltra::test::Outcome;
+using kaltra::test::Scratch;
+using kaltra::test::shellQuoted;
+using kaltra::test::splitTabs;
+using kaltra::test::linesOf;
 
 // The Linux host on the Linux add-in.
 Outcome runLinux(const Scratch& scratch, const std::string& arguments, const std::string& input = "") {
@@ -186,7 +114,7 @@ std::string capitals(std::string text) {
 PeFile readPeFile(const Scratch& scratch, const std::string& objdump, const std::string& path) {
     PeFile pe;
     Outcome dump = scratch.run(objdump + " -p " + shellQuoted(path));
-    std::vector<std::string> text = lines(dump.out);
+    std::vector<std::string> text = linesOf(dump.out);
     int ordinalBase = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::string& line = text[i];
@@ -229,35 +157,28 @@ protected:
     std::string addinPath() const { return hostFolder(GetParam()) + "/" + GetParam().addin; }
 };
 
-TEST_P(WineAddin, ExportsTheEntryPointsAndTheFunctionsUnderTheirPlainNames) {
+// The add-in exports the entry points and the functions under their plain names and imports
+// only KERNEL32, msvcrt and Excel's two callbacks, by name; the stand-in callback library
+// exports its names under their ordinals.
+TEST_P(WineAddin, ExportsAndImportsAsExcelExpects) {
     const WindowsBuild& build = GetParam();
     PeFile pe = readPeFile(scratch, build.objdump, addinPath());
     std::set<std::string> expected(std::begin(kEntryPoints), std::end(kEntryPoints));
     for (const TableFunction& function : tableFunctions()) expected.insert(function.name);
     ASSERT_EQ(expected.size(), 6u + kaltra::kFunctionCount);
-
-    std::set<std::string> exported;
+    std::set<std::string> exported, libraries;
     for (const auto& [name, ordinal] : pe.exports) exported.insert(name);
     EXPECT_EQ(exported, expected) << build.name << " " << build.addin << " exports other names";
-}
-
-TEST_P(WineAddin, ImportsOnlyKernel32MsvcrtAndExcelsCallbacksByName) {
-    const WindowsBuild& build = GetParam();
-    PeFile pe = readPeFile(scratch, build.objdump, addinPath());
-    std::set<std::string> libraries;
     for (const auto& [library, names] : pe.imports) libraries.insert(library);
     EXPECT_EQ(libraries, (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "XLCALL32.DLL"})) << build.name;
     EXPECT_EQ(pe.imports["XLCALL32.DLL"], (std::vector<std::string>{"Excel4", "Excel4v"}))
         << build.name << ": Excel's callbacks must be imported by name (an empty name is an import by ordinal)";
-}
 
-TEST_P(WineAddin, StandinCallbackLibraryExportsItsNamesAndOrdinals) {
-    const WindowsBuild& build = GetParam();
-    PeFile pe = readPeFile(scratch, build.objdump, hostFolder(build) + "/XLCALL32.dll");
-    const std::pair<const char*, int> callbacks[] = {{"XLCallVer", 1}, {"Excel4", 2}, {"Excel4v", 3}, {"LPenHelper", 4}};
-    for (const auto& [name, ordinal] : callbacks) {
-        ASSERT_TRUE(pe.exports.count(name)) << build.name << " XLCALL32.DLL does not export " << name;
-        EXPECT_EQ(pe.exports[name], ordinal) << build.name << " XLCALL32.DLL " << name;
+    PeFile callbacks = readPeFile(scratch, build.objdump, hostFolder(build) + "/XLCALL32.dll");
+    const std::pair<const char*, int> ordinals[] = {{"XLCallVer", 1}, {"Excel4", 2}, {"Excel4v", 3}, {"LPenHelper", 4}};
+    for (const auto& [name, ordinal] : ordinals) {
+        ASSERT_TRUE(callbacks.exports.count(name)) << build.name << " XLCALL32.DLL does not export " << name;
+        EXPECT_EQ(callbacks.exports[name], ordinal) << build.name << " XLCALL32.DLL " << name;
     }
 }
 
@@ -269,7 +190,7 @@ TEST_P(WineAddin, RegistersTheSameTextsAsTheLinuxBuild) {
     ASSERT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
     EXPECT_EQ(onWindows.err, "") << build.name;
 
-    std::vector<std::string> expected = lines(onLinux.out), got = lines(onWindows.out);
+    std::vector<std::string> expected = linesOf(onLinux.out), got = linesOf(onWindows.out);
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(kaltra::kFunctionCount));
     ASSERT_EQ(got.size(), expected.size()) << build.name << " registered another number of functions";
     std::string suffix = std::string("\\") + build.addin;
@@ -317,7 +238,7 @@ TEST_P(WineAddin, EveryWorksheetFunctionTakesItsOwnArgumentsOffTheStack) {
     Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
     EXPECT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
     EXPECT_EQ(onWindows.err.find("not __stdcall"), std::string::npos) << onWindows.err;
-    std::vector<std::string> expected = lines(onLinux.out), got = lines(onWindows.out);
+    std::vector<std::string> expected = linesOf(onLinux.out), got = linesOf(onWindows.out);
     ASSERT_EQ(got.size(), names.size()) << build.name << ": " << onWindows.err;
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(got[i], expected[i]) << build.name << " " << names[i];
@@ -326,36 +247,17 @@ TEST_P(WineAddin, EveryWorksheetFunctionTakesItsOwnArgumentsOffTheStack) {
 
 // ---- Conformance cases: the Windows answers against the Linux answers --------------------
 
-struct Case {
-    std::string id, function;
-    std::vector<std::string> arguments;
-    std::string kind, tol, atol;
-};
-
-std::vector<Case> readCases() {
-    std::vector<Case> cases;
-    std::ifstream in(std::string(KALTRA_TEST_DATA) + "/cases.tsv", std::ios::binary);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (number == 1 || line.empty()) continue;
-        std::vector<std::string> f = splitTabs(line);
-        if (f.size() != 13) continue;
-        int n = std::atoi(f[2].c_str());
-        if (n < 1 || n > 4) continue;
-        cases.push_back(Case{f[0], f[1], std::vector<std::string>(f.begin() + 3, f.begin() + 3 + n), f[7], f[9], f[10]});
-    }
-    return cases;
-}
+using Case = kaltra::test::ConformanceCase;
 
 // A case as a formula: texts quoted (a quote doubled), numbers and codes as written.
 std::string formulaOf(const Case& c, const std::vector<TableFunction>& functions) {
     auto function = std::find_if(functions.begin(), functions.end(),
                                  [&](const TableFunction& f) { return f.name == c.function; });
     std::string formula = c.function + "(";
-    for (std::size_t i = 0; i < c.arguments.size(); ++i) {
-        bool text = function != functions.end() && i < function->argumentCodes.size() && function->argumentCodes[i] == 'C';
-        std::string argument = c.arguments[i];
+    for (int i = 0; i < c.nargs; ++i) {
+        bool text = function != functions.end() && i < static_cast<int>(function->argumentCodes.size()) &&
+                    function->argumentCodes[i] == 'C';
+        std::string argument = c.args[i];
         if (text) {
             std::string quoted = "\"";
             for (char ch : argument) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
@@ -388,7 +290,7 @@ TEST_P(WineAddin, AnswersEveryConformanceCaseAsTheLinuxBuildDoes) {
     // the Linux answer; texts, integers, error values and numbers of exact cases must match.
     const WindowsBuild& build = GetParam();
     std::vector<TableFunction> functions = tableFunctions();
-    std::vector<Case> cases = readCases();
+    std::vector<Case> cases = kaltra::test::readConformanceCases();
     ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
     std::string formulas;
     for (const Case& c : cases) formulas += formulaOf(c, functions) + "\n";
@@ -397,7 +299,7 @@ TEST_P(WineAddin, AnswersEveryConformanceCaseAsTheLinuxBuildDoes) {
     Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
     ASSERT_EQ(onLinux.status, 0) << onLinux.err;
     ASSERT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
-    std::vector<std::string> expected = lines(onLinux.out), got = lines(onWindows.out);
+    std::vector<std::string> expected = linesOf(onLinux.out), got = linesOf(onWindows.out);
     ASSERT_EQ(expected.size(), cases.size());
     ASSERT_EQ(got.size(), cases.size()) << build.name;
 
@@ -465,19 +367,17 @@ protected:
     }
 };
 
-TEST_F(WineStackCheck, StdcallFunctionIsAnswered) {
-    Outcome outcome = probe("ProbeStdcall(\"abc\", 1.5, 2, 4)");
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(outcome.out, "10\n");
-}
-
-TEST_F(WineStackCheck, CdeclFunctionIsCaught) {
-    // 24 bytes: a text pointer, two doubles and a 16-bit integer in a 4-byte slot.
-    Outcome outcome = probe("ProbeCdecl(\"abc\", 1.5, 2, 4)");
-    EXPECT_EQ(outcome.status, 3) << outcome.out << outcome.err;
-    EXPECT_EQ(outcome.out, "");
-    EXPECT_NE(outcome.err.find("ProbeCdecl took 0 of its 24 bytes of arguments off the stack"), std::string::npos)
-        << outcome.err;
+// The stdcall probe is answered; the cdecl one, which leaves its 24 bytes (a text pointer, two
+// doubles and a 16-bit integer in a 4-byte slot) on the stack, is caught.
+TEST_F(WineStackCheck, StdcallIsAnsweredAndCdeclIsCaught) {
+    Outcome answered = probe("ProbeStdcall(\"abc\", 1.5, 2, 4)");
+    EXPECT_EQ(answered.status, 0) << answered.err;
+    EXPECT_EQ(answered.out, "10\n");
+    Outcome caught = probe("ProbeCdecl(\"abc\", 1.5, 2, 4)");
+    EXPECT_EQ(caught.status, 3) << caught.out << caught.err;
+    EXPECT_EQ(caught.out, "");
+    EXPECT_NE(caught.err.find("ProbeCdecl took 0 of its 24 bytes of arguments off the stack"), std::string::npos)
+        << caught.err;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The Excel boundary: the value record, the catalogue and label functions, the failure
+// The Excel boundary: the value record, the catalogue functions by index, the failure
 // answers of the property functions, input bounds, the two-phase rule of the functions of
 // temperature and volume, and the worked example of one call end to end.
 #include <gtest/gtest.h>
@@ -7,9 +7,11 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/worksheet_calls.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
 
@@ -35,41 +37,17 @@ bool closeTo(double got, double expected, double relative) {
     return std::fabs(got - expected) <= relative * std::fabs(expected);
 }
 
-// ---- The property functions, callable alike ---------------------------------------------
+// The 24 property functions: those of one or two numbers besides the name and unit code.
+std::vector<const test::WorksheetFunction*> propertyFunctions() {
+    std::vector<const test::WorksheetFunction*> functions;
+    for (const test::WorksheetFunction& f : test::kWorksheetFunctions)
+        if (f.doubles > 0) functions.push_back(&f);
+    return functions;
+}
 
-struct PropertyFunction {
-    const char* name;
-    int physicalArgs;  // 1 or 2
-    xl::LPXLOPER (*call)(const char* name, double a, double b, short units);
-    bool needsTransportRow;
-};
-
-const PropertyFunction kPropertyFunctions[] = {
-    {"KaltPsat", 1, [](const char* n, double a, double, short u) { return KaltPsat(n, a, u); }, false},
-    {"KaltTsat", 1, [](const char* n, double a, double, short u) { return KaltTsat(n, a, u); }, false},
-    {"KaltVf", 1, [](const char* n, double a, double, short u) { return KaltVf(n, a, u); }, false},
-    {"KaltVg", 1, [](const char* n, double a, double, short u) { return KaltVg(n, a, u); }, false},
-    {"KaltPofTV", 2, [](const char* n, double a, double b, short u) { return KaltPofTV(n, a, b, u); }, false},
-    {"KaltVofTP", 2, [](const char* n, double a, double b, short u) { return KaltVofTP(n, a, b, u); }, false},
-    {"KaltZofTV", 2, [](const char* n, double a, double b, short u) { return KaltZofTV(n, a, b, u); }, false},
-    {"KaltZofTP", 2, [](const char* n, double a, double b, short u) { return KaltZofTP(n, a, b, u); }, false},
-    {"KaltHf", 1, [](const char* n, double a, double, short u) { return KaltHf(n, a, u); }, false},
-    {"KaltHg", 1, [](const char* n, double a, double, short u) { return KaltHg(n, a, u); }, false},
-    {"KaltHofTV", 2, [](const char* n, double a, double b, short u) { return KaltHofTV(n, a, b, u); }, false},
-    {"KaltHofTP", 2, [](const char* n, double a, double b, short u) { return KaltHofTP(n, a, b, u); }, false},
-    {"KaltSf", 1, [](const char* n, double a, double, short u) { return KaltSf(n, a, u); }, false},
-    {"KaltSg", 1, [](const char* n, double a, double, short u) { return KaltSg(n, a, u); }, false},
-    {"KaltSofTV", 2, [](const char* n, double a, double b, short u) { return KaltSofTV(n, a, b, u); }, false},
-    {"KaltSofTP", 2, [](const char* n, double a, double b, short u) { return KaltSofTP(n, a, b, u); }, false},
-    {"KaltTofPH", 2, [](const char* n, double a, double b, short u) { return KaltTofPH(n, a, b, u); }, false},
-    {"KaltTofPS", 2, [](const char* n, double a, double b, short u) { return KaltTofPS(n, a, b, u); }, false},
-    {"KaltSt", 1, [](const char* n, double a, double, short u) { return KaltSt(n, a, u); }, false},
-    {"KaltCpofTP", 2, [](const char* n, double a, double b, short u) { return KaltCpofTP(n, a, b, u); }, false},
-    {"KaltCvofTP", 2, [](const char* n, double a, double b, short u) { return KaltCvofTP(n, a, b, u); }, false},
-    {"KaltMUofTP", 2, [](const char* n, double a, double b, short u) { return KaltMUofTP(n, a, b, u); }, true},
-    {"KaltNUofTP", 2, [](const char* n, double a, double b, short u) { return KaltNUofTP(n, a, b, u); }, true},
-    {"KaltTKofTP", 2, [](const char* n, double a, double b, short u) { return KaltTKofTP(n, a, b, u); }, true},
-};
+xl::LPXLOPER callProperty(const test::WorksheetFunction& f, const char* name, double a, double b, short units) {
+    return f.call({name, a, b, units, 0});
+}
 
 // ---- Value record -------------------------------------------------------------------------
 
@@ -114,135 +92,31 @@ TEST(ValueRecord, TextLongerThanTheCountByteHoldsIsCutAt255) {
     EXPECT_EQ(textOf(TextResult(nullptr)), "");
 }
 
-TEST(ValueRecord, IntegerAndErrorPayloadsAreSixteenBit) {
-    EXPECT_EQ(IntegerResult(-1)->val.w, -1);
-    EXPECT_EQ(SharedResult.xltype, xl::xltypeInt);
-    EXPECT_EQ(ErrorResult(2249)->val.err, 2249);
-    EXPECT_EQ(SharedResult.xltype, xl::xltypeErr);
-    EXPECT_EQ(NumberResult(-0.5)->val.num, -0.5);
-    EXPECT_EQ(SharedResult.xltype, xl::xltypeNum);
-}
+// ---- Names and indexes -------------------------------------------------------------------
 
-// ---- Names, indexes, labels ---------------------------------------------------------------
-
-struct IndexCase {
-    const char* what;
-    short index;
-    const char* name;  // null: the error value is expected
-};
-
-const IndexCase kIndexCases[] = {
-    {"first record", 1, "R11"},
-    {"R22", 7, "R22"},
-    {"last record", 39, "R1270"},
-    {"index 0", 0, nullptr},
-    {"one past the catalogue", 40, nullptr},
-    {"negative index", -1, nullptr},
-    {"large index", 32767, nullptr},
-};
-
+// Every record's texts by its index, each leading back to that index; an index outside
+// 1..39 answers the function's own error value.
 TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
-    for (const IndexCase& c : kIndexCases) {
-        SCOPED_TRACE(c.what);
-        const xl::XLOPER* name = KaltName(c.index);
-        if (c.name == nullptr) {
-            EXPECT_EQ(name->xltype, xl::xltypeErr);
-            EXPECT_EQ(name->val.err, 2235);
-            const xl::XLOPER* longName = KaltLongName(c.index);
-            EXPECT_EQ(longName->xltype, xl::xltypeErr);
-            EXPECT_EQ(longName->val.err, 2242);
-            const xl::XLOPER* formula = KaltForm(c.index);
-            EXPECT_EQ(formula->xltype, xl::xltypeErr);
-            EXPECT_EQ(formula->val.err, 2249);
-            continue;
+    for (short index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& record = kCatalogue[index - 1];
+        EXPECT_EQ(textOf(KaltName(index)), record.name) << "index " << index;
+        EXPECT_EQ(textOf(KaltLongName(index)), record.longName) << "index " << index;
+        EXPECT_EQ(textOf(KaltForm(index)), record.formula) << "index " << index;
+        EXPECT_EQ(KaltIndex(record.name)->val.w, index) << record.name;
+        EXPECT_EQ(KaltIndex(record.longName)->val.w, index) << record.longName;
+    }
+    using IndexFunction = xl::LPXLOPER (*)(short);
+    const std::pair<IndexFunction, int> errors[] = {{KaltName, 2235}, {KaltLongName, 2242}, {KaltForm, 2249}};
+    for (short index : {0, 40, -1, 32767}) {
+        for (const auto& [call, error] : errors) {
+            const xl::XLOPER* r = call(index);
+            EXPECT_EQ(r->xltype, xl::xltypeErr) << "index " << index;
+            EXPECT_EQ(r->val.err, error) << "index " << index;
         }
-        EXPECT_EQ(textOf(name), c.name);
-        const RefrigerantRecord& record = kCatalogue[c.index - 1];
-        EXPECT_EQ(textOf(KaltLongName(c.index)), record.longName);
-        EXPECT_EQ(textOf(KaltForm(c.index)), record.formula);
-        // every text leads back to the same index
-        EXPECT_EQ(KaltIndex(record.longName)->val.w, c.index);
     }
-}
-
-struct LookupCase {
-    const char* what;
-    const char* text;
-    short index;
-};
-
-const LookupCase kLookupCases[] = {
-    {"designation", "R22", 7},
-    {"designation in lower case", "r22", 7},
-    {"formula", "CHClF2", 7},
-    {"formula in mixed case", "chCLf2", 7},
-    {"long name", "Chlorodifluoromethane", 7},
-    {"long name in upper case", "CHLORODIFLUOROMETHANE", 7},
-    {"formula shared by two records: the first wins", "C4H10", 26},
-    {"long name of the second C4H10", "Isobutane", 27},
-    {"last record", "R1270", 39},
-    {"unknown", "no such fluid", -1},
-    {"empty", "", -1},
-    {"blank-padded", " R22", -1},
-    {"hyphenated", "R-22", -1},
-    {"null", nullptr, -1},
-};
-
-TEST(CatalogueFunctions, IndexByNameFormulaOrLongNameIgnoringCase) {
-    for (const LookupCase& c : kLookupCases) {
-        const xl::XLOPER* r = KaltIndex(c.text);
-        EXPECT_EQ(r->xltype, xl::xltypeInt) << c.what;
-        EXPECT_EQ(r->val.w, c.index) << c.what;
-    }
-}
-
-struct LabelCase {
-    short units, index;
-    const char* label;  // Windows-1252 bytes
-};
-
-const LabelCase kLabelCases[] = {
-    {0, 0, "psia"},
-    {8, 0, "pressure"},
-    {0, 10, "English"},
-    {-1, 0, "pressure"},
-    {0, 11, "English"},
-    {9, -1, "name"},
-    {3, 1, "\xBA" "K"},
-    {1, 0, "bar"},
-    {8, 1, "temperature"},
-    {7, 10, "cgs"},
-    {-1, 9, "surface ten."},
-    {8, 10, "name"},
-    {6, 0, "kg/cm\xB2"},
-    {1, 2, "m\xB3/kg"},
-};
-
-TEST(CatalogueFunctions, UnitLabelsAndTheirFallbacks) {
-    for (const LabelCase& c : kLabelCases)
-        EXPECT_EQ(textOf(KaltUnits(c.units, c.index)), c.label) << "units " << c.units << ", index " << c.index;
-}
-
-TEST(CatalogueFunctions, ConstantsAndLimitsOfR22) {
-    EXPECT_EQ(numberOf(KaltMW("R22")), 86.468);
-    EXPECT_EQ(numberOf(KaltMW("chlorodifluoromethane")), 86.468);
-    EXPECT_EQ(numberOf(KaltZc("R22")), 0.2682547117175979);
-    EXPECT_EQ(numberOf(KaltTmax("R22", 0)), 1535.0);
-    EXPECT_EQ(numberOf(KaltTmax("R22", 1)), 835.0);
-    EXPECT_EQ(numberOf(KaltPmax("R22", 0)), 4342.0);
-    EXPECT_EQ(numberOf(KaltPmax("R22", 4)), 4342.0 / 0.1450377377);
-}
-
-// A unit code counts by its low three bits only: 8 acts as 0, -1 as 7, 12 as 4.
-TEST(CatalogueFunctions, UnitCodesAliasByTheirLowThreeBits) {
-    const short aliases[][2] = {{8, 0}, {-1, 7}, {12, 4}, {9, 1}};
-    for (const auto& a : aliases) {
-        SCOPED_TRACE(testing::Message() << "code " << a[0] << " as " << a[1]);
-        EXPECT_EQ(numberOf(KaltTmax("R22", a[0])), numberOf(KaltTmax("R22", a[1])));
-        EXPECT_EQ(numberOf(KaltPmax("R22", a[0])), numberOf(KaltPmax("R22", a[1])));
-        EXPECT_EQ(numberOf(KaltPsat("R22", 10.0, a[0])), numberOf(KaltPsat("R22", 10.0, a[1])));
-        EXPECT_EQ(numberOf(KaltHofTP("R22", 10.0, 10.0, a[0])), numberOf(KaltHofTP("R22", 10.0, 10.0, a[1])));
-    }
+    // A null name finds nothing, as an unknown one does.
+    EXPECT_EQ(KaltIndex(nullptr)->xltype, xl::xltypeInt);
+    EXPECT_EQ(KaltIndex(nullptr)->val.w, -1);
 }
 
 // ---- Failure answers -----------------------------------------------------------------------
@@ -254,9 +128,9 @@ TEST(FailureAnswers, UnknownNameGivesMinus999UnconvertedInEveryUnitCode) {
             const char* shown = name ? name : "(null)";
             EXPECT_EQ(numberOf(KaltTmax(name, units)), kNoAnswer) << "KaltTmax " << shown << " units " << units;
             EXPECT_EQ(numberOf(KaltPmax(name, units)), kNoAnswer) << "KaltPmax " << shown << " units " << units;
-            for (const PropertyFunction& f : kPropertyFunctions)
-                EXPECT_EQ(numberOf(f.call(name, 50.0, 100.0, units)), kNoAnswer)
-                    << f.name << " of \"" << shown << "\" in units " << units;
+            for (const test::WorksheetFunction* f : propertyFunctions())
+                EXPECT_EQ(numberOf(callProperty(*f, name, 50.0, 100.0, units)), kNoAnswer)
+                    << f->name << " of \"" << shown << "\" in units " << units;
         }
         EXPECT_EQ(numberOf(KaltMW(name)), kNoAnswer);
         EXPECT_EQ(numberOf(KaltZc(name)), kNoAnswer);
@@ -269,14 +143,14 @@ TEST(FailureAnswers, NonFiniteInputsGiveMinus999) {
                           -std::numeric_limits<double>::infinity()};
     const char* fluids[] = {"R134a", "R13b1", "R717"};
     for (const char* fluid : fluids)
-        for (const PropertyFunction& f : kPropertyFunctions)
-            for (int position = 0; position < f.physicalArgs; ++position)
+        for (const test::WorksheetFunction* f : propertyFunctions())
+            for (int position = 0; position < f->doubles; ++position)
                 for (double x : bad)
                     for (short units : {0, 3}) {
                         const double a = position == 0 ? x : 50.0;
                         const double b = position == 1 ? x : 100.0;
-                        EXPECT_EQ(numberOf(f.call(fluid, a, b, units)), kNoAnswer)
-                            << f.name << " of " << fluid << " (" << a << ", " << b << ") units " << units;
+                        EXPECT_EQ(numberOf(callProperty(*f, fluid, a, b, units)), kNoAnswer)
+                            << f->name << " of " << fluid << " (" << a << ", " << b << ") units " << units;
                     }
 }
 
@@ -285,11 +159,10 @@ TEST(FailureAnswers, FluidWithoutTransportRowGivesMinus999InEveryUnitCode) {
     const RefrigerantRecord* r31 = findRefrigerant("R31");
     ASSERT_NE(r31, nullptr);
     ASSERT_EQ(findTransportEntry(*r31), nullptr);
-    for (const PropertyFunction& f : kPropertyFunctions) {
-        if (!f.needsTransportRow) continue;
+    for (const char* name : {"KaltMUofTP", "KaltNUofTP", "KaltTKofTP"}) {
         for (short units : kUnitCodes)
-            EXPECT_EQ(numberOf(f.call("R31", 40.0, 100.0, units)), kNoAnswer)
-                << f.name << " of R31 in units " << units;
+            EXPECT_EQ(numberOf(callProperty(*test::worksheetFunction(name), "R31", 40.0, 100.0, units)), kNoAnswer)
+                << name << " of R31 in units " << units;
     }
 }
 

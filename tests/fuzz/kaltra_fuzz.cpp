@@ -24,11 +24,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <limits>
 #include <string>
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/worksheet_calls.h"
 
 namespace {
 
@@ -50,56 +52,10 @@ constexpr double kFailureMark = -999.0;
 // Error values of the three index functions.
 constexpr int kIndexErrors[] = {2235, 2242, 2249};
 
-struct Arguments {
-    const char* name;
-    double a, b;
-    short units, index;
-};
-
-enum class Doubles { none, one, two };
-
-struct Function {
-    const char* name;
-    Doubles doubles;
-    xl::LPXLOPER (*call)(const Arguments&);
-};
-
-const Function kFunctions[] = {
-    {"KaltUnits", Doubles::none, [](const Arguments& x) { return KaltUnits(x.units, x.index); }},
-    {"KaltName", Doubles::none, [](const Arguments& x) { return KaltName(x.index); }},
-    {"KaltLongName", Doubles::none, [](const Arguments& x) { return KaltLongName(x.index); }},
-    {"KaltForm", Doubles::none, [](const Arguments& x) { return KaltForm(x.index); }},
-    {"KaltIndex", Doubles::none, [](const Arguments& x) { return KaltIndex(x.name); }},
-    {"KaltMW", Doubles::none, [](const Arguments& x) { return KaltMW(x.name); }},
-    {"KaltZc", Doubles::none, [](const Arguments& x) { return KaltZc(x.name); }},
-    {"KaltTmax", Doubles::none, [](const Arguments& x) { return KaltTmax(x.name, x.units); }},
-    {"KaltPmax", Doubles::none, [](const Arguments& x) { return KaltPmax(x.name, x.units); }},
-    {"KaltPsat", Doubles::one, [](const Arguments& x) { return KaltPsat(x.name, x.a, x.units); }},
-    {"KaltTsat", Doubles::one, [](const Arguments& x) { return KaltTsat(x.name, x.a, x.units); }},
-    {"KaltVf", Doubles::one, [](const Arguments& x) { return KaltVf(x.name, x.a, x.units); }},
-    {"KaltVg", Doubles::one, [](const Arguments& x) { return KaltVg(x.name, x.a, x.units); }},
-    {"KaltPofTV", Doubles::two, [](const Arguments& x) { return KaltPofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltVofTP", Doubles::two, [](const Arguments& x) { return KaltVofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltZofTV", Doubles::two, [](const Arguments& x) { return KaltZofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltZofTP", Doubles::two, [](const Arguments& x) { return KaltZofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltHf", Doubles::one, [](const Arguments& x) { return KaltHf(x.name, x.a, x.units); }},
-    {"KaltHg", Doubles::one, [](const Arguments& x) { return KaltHg(x.name, x.a, x.units); }},
-    {"KaltHofTV", Doubles::two, [](const Arguments& x) { return KaltHofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltHofTP", Doubles::two, [](const Arguments& x) { return KaltHofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltSf", Doubles::one, [](const Arguments& x) { return KaltSf(x.name, x.a, x.units); }},
-    {"KaltSg", Doubles::one, [](const Arguments& x) { return KaltSg(x.name, x.a, x.units); }},
-    {"KaltSofTV", Doubles::two, [](const Arguments& x) { return KaltSofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltSofTP", Doubles::two, [](const Arguments& x) { return KaltSofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltTofPH", Doubles::two, [](const Arguments& x) { return KaltTofPH(x.name, x.a, x.b, x.units); }},
-    {"KaltTofPS", Doubles::two, [](const Arguments& x) { return KaltTofPS(x.name, x.a, x.b, x.units); }},
-    {"KaltSt", Doubles::one, [](const Arguments& x) { return KaltSt(x.name, x.a, x.units); }},
-    {"KaltCpofTP", Doubles::two, [](const Arguments& x) { return KaltCpofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltCvofTP", Doubles::two, [](const Arguments& x) { return KaltCvofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltMUofTP", Doubles::two, [](const Arguments& x) { return KaltMUofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltNUofTP", Doubles::two, [](const Arguments& x) { return KaltNUofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltTKofTP", Doubles::two, [](const Arguments& x) { return KaltTKofTP(x.name, x.a, x.b, x.units); }},
-};
-constexpr int kFunctionTotal = static_cast<int>(sizeof kFunctions / sizeof kFunctions[0]);
+using test::Arguments;
+using Function = test::WorksheetFunction;
+const auto& kFunctions = test::kWorksheetFunctions;
+constexpr int kFunctionTotal = static_cast<int>(std::size(test::kWorksheetFunctions));
 static_assert(kFunctionTotal == kFunctionCount);
 
 // ---- Arguments from bytes -------------------------------------------------------------------
@@ -177,8 +133,7 @@ void check(const Function& f, const std::string& name, const Arguments& x, const
     switch (r->xltype) {
         case xl::xltypeNum: {
             if (!std::isfinite(r->val.num)) fail(f, name, x, "a number that is not finite");
-            const bool nonFinite = (f.doubles != Doubles::none && !std::isfinite(x.a)) ||
-                                   (f.doubles == Doubles::two && !std::isfinite(x.b));
+            const bool nonFinite = (f.doubles >= 1 && !std::isfinite(x.a)) || (f.doubles == 2 && !std::isfinite(x.b));
             if (nonFinite && r->val.num != kFailureMark) fail(f, name, x, "a non-finite input did not answer -999");
             return;
         }
