@@ -1,6 +1,8 @@
 // Lookup of the refrigerant catalogue by designation, formula or long name.
 #include "fluids/fluids.h"
 
+#include <functional>
+
 namespace kaltra {
 namespace {
 
@@ -58,6 +60,13 @@ int refrigerantIndex(const char* text) {
 const RefrigerantRecord* recordAt(int index) {
     if (index < 1 || index > kCatalogueSize) return nullptr;
     return &kCatalogue[index - 1];
+}
+
+int cataloguePosition(const RefrigerantRecord& record) {
+    // std::less orders any two pointers, also those into different arrays
+    const std::less<const RefrigerantRecord*> before;
+    if (before(&record, kCatalogue) || !before(&record, kCatalogue + kCatalogueSize)) return -1;
+    return static_cast<int>(&record - kCatalogue);
 }
 
 // The MBWR form needs its 29 coefficients b1..b29, the cubic form its parameters a0..md;

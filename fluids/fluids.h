@@ -74,6 +74,10 @@ int refrigerantIndex(const char* text);
 // Record at a 1-based index (1..39), or null.
 const RefrigerantRecord* recordAt(int index);
 
+// 0-based position of a record in the catalogue, or -1 for a record that is not one of its
+// entries (a copy, or a record of a test).
+int cataloguePosition(const RefrigerantRecord& record);
+
 // Whole-text comparison with ASCII letters matched regardless of case.
 bool sameText(const char* a, const char* b);
 

@@ -220,6 +220,20 @@ const PressureCoefficients& cachedPressureCoefficients(PressureCache& cache, con
     return cache.k;
 }
 
+// The residual integral's coefficients at Tr (residualCache) or their Tr-derivatives
+// (residualSlopeCache), recomputed only when the record or Tr changes.
+const ResidualCoefficients& cachedResidualCoefficients(ResidualCache& cache, const RefrigerantRecord& record,
+                                                       double tr) {
+    if (cacheMisses(cache.record, cache.tr, record, tr)) {
+        const bool slope = &cache == &residualSlopeCache;
+        KALTRA_COUNT(slope ? counters::residualSlopeCoefficients : counters::residualCoefficients, 1);
+        cache.k = slope ? residualSlopeCoefficients(record, tr) : residualCoefficients(record, tr);
+        cache.record = &record;
+        cache.tr = tr;
+    }
+    return cache.k;
+}
+
 // sum over n = 2..9 of pn rhor^(n-2) + E (q1 rhor + q2 rhor^3 + ... + q5 rhor^9), the shape
 // shared by the residual integral and its Tr-derivative
 double residualSeries(const ResidualCoefficients& k, double rhor, double e) {
@@ -277,29 +291,19 @@ double mbwrPressureSlope(const RefrigerantRecord& record, double tr, double rhor
 //   = sum an rhor^(n-2)/((n-1) T) + (E/T)(d1 rhor + d2 rhor^3 + ... + d5 rhor^9)
 double mbwrResidual(const RefrigerantRecord& record, double tr, double rhor) {
     KALTRA_COUNT(counters::mbwrResidual, 1);
-    if (cacheMisses(residualCache.record, residualCache.tr, record, tr)) {
-        KALTRA_COUNT(counters::residualCoefficients, 1);
-        residualCache.k = residualCoefficients(record, tr);
-        residualCache.record = &record;
-        residualCache.tr = tr;
-    }
+    const ResidualCoefficients& k = cachedResidualCoefficients(residualCache, record, tr);
     const double gamma = constantsOf(record)[slot::gamma];
     const double e = std::exp(-gamma * rhor * rhor);
-    return residualSeries(residualCache.k, rhor, e);
+    return residualSeries(k, rhor, e);
 }
 
 // dI/dTr at constant rhor, from the Tr-derivatives of the residual coefficients
 double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor) {
     KALTRA_COUNT(counters::mbwrResidualDT, 1);
-    if (cacheMisses(residualSlopeCache.record, residualSlopeCache.tr, record, tr)) {
-        KALTRA_COUNT(counters::residualSlopeCoefficients, 1);
-        residualSlopeCache.k = residualSlopeCoefficients(record, tr);
-        residualSlopeCache.record = &record;
-        residualSlopeCache.tr = tr;
-    }
+    const ResidualCoefficients& k = cachedResidualCoefficients(residualSlopeCache, record, tr);
     const double gamma = constantsOf(record)[slot::gamma];
     const double e = std::exp(-gamma * rhor * rhor);
-    return residualSeries(residualSlopeCache.k, rhor, e);
+    return residualSeries(k, rhor, e);
 }
 
 // Pr = [Tr/(vr - b) - a/(vr^2 + c vr - d^2)]/Zc, a = a0/Tr^ma, c = c0/Tr^mc, d = d0/Tr^md

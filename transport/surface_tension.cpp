@@ -1,7 +1,6 @@
 // Surface tension of the saturated liquid: a per-fluid sum of up to three powers of the
 // distance from the critical temperature, tau = 1 - T/Tc in absolute temperatures.
 #include <cmath>
-#include <functional>
 
 #include "thermo/counters.h"
 #include "thermo/thermo.h"
@@ -64,13 +63,6 @@ const SurfaceTensionEntry* surfaceTensionRowByName(const RefrigerantRecord& reco
         if (sameText(row->name, record.name)) return row;
     }
     return nullptr;
-}
-
-// Position of a record in the catalogue, or -1 for a record that is not one of its entries.
-int cataloguePosition(const RefrigerantRecord& record) {
-    const std::less<const RefrigerantRecord*> before;
-    if (before(&record, kCatalogue) || !before(&record, kCatalogue + kCatalogueSize)) return -1;
-    return static_cast<int>(&record - kCatalogue);
 }
 
 // Each catalogue record's row, found by the walk at the record's first lookup and kept: the

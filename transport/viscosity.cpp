@@ -3,7 +3,6 @@
 // viscosity there comes from the IAPS 1975 equation, and the answer is scaled by the fluid's
 // viscosity factor relative to water's own.
 #include <cmath>
-#include <functional>
 
 #include "thermo/counters.h"
 #include "thermo/thermo.h"
@@ -54,13 +53,6 @@ const TransportEntry* transportRowByName(const RefrigerantRecord& record) {
         if (sameText(row->name, record.name)) return row;
     }
     return nullptr;
-}
-
-// Position of a record in the catalogue, or -1 for a record that is not one of its entries.
-int cataloguePosition(const RefrigerantRecord& record) {
-    const std::less<const RefrigerantRecord*> before;
-    if (before(&record, kCatalogue) || !before(&record, kCatalogue + kCatalogueSize)) return -1;
-    return static_cast<int>(&record - kCatalogue);
 }
 
 // Each catalogue record's row, found by the walk at the record's first lookup and kept: the
