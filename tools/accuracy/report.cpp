@@ -229,7 +229,7 @@ std::string missLead(const FluidReport& f, Quantity q) {
     const Target t = targetFor(f, q);
     const Statistics& form = f.stats[kSatPressureForm];
     const Statistics& slope = f.stats[kSatPressureSlope];
-    if (isCubicForm(*f.record)) {
+    if (isCubicForm(*f.record) && q != kSatPressure) {
         const double b = constantsOf(*f.record)[slot::cubicParams + 1];
         return "Cubic form: with the catalogue's critical point its a, c and d follow from the co-volume b (here b = " +
                numberText("%.4f", b) +
@@ -240,6 +240,10 @@ std::string missLead(const FluidReport& f, Quantity q) {
     }
     switch (q) {
         case kSatPressure:
+            if (f.blend)
+                return "One vapor-pressure curve stands for the blend's bubble and dew lines and follows their "
+                       "geometric mean; the table's bubble and dew pressures differ by up to " +
+                       percentText(f.stats[kBubbleDewSpread].max) + " %, and this compares with the bubble line";
             if (form.count > 0 && (form.median > kFormBound * t.median || form.p95 > kFormBound * t.p95))
                 return "The vapor-pressure equation has four terms; fitted freely to the same states by least squares "
                        "(with only the catalogue's critical point held) they deviate by " +
@@ -289,7 +293,7 @@ std::string missReason(const FluidReport& f, Quantity q, const char* label) {
         facts.push_back(numberText("the catalogue's minPressure lies %+.3g %% from the table's curve carried down to minTemp "
                                    "(below the table's first temperature), and the vapor-pressure equation passes through it",
                                    o.minPressureFormPercent));
-    if (f.blend && f.stats[kBubbleDewSpread].count > 0 && f.stats[kBubbleDewSpread].max > 0.0)
+    if (f.blend && q != kSatPressure && f.stats[kBubbleDewSpread].count > 0 && f.stats[kBubbleDewSpread].max > 0.0)
         facts.push_back("the table's bubble and dew pressures differ by up to " +
                         percentText(f.stats[kBubbleDewSpread].max) + " %, and one curve stands for both");
     if (f.info.estimated)
