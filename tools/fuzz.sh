@@ -11,18 +11,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 out=build-fuzz
 
-bash tools/packages.sh
-missing=()
-for p in clang libclang-rt-dev; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+bash tools/packages.sh clang libclang-rt-dev
 
 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DKALTRA_FUZZ=ON \
   -DKALTRA_TESTS=OFF -DKALTRA_BENCHMARKS=OFF >/dev/null

@@ -6,13 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=build
-bash tools/packages.sh
-if ! dpkg -s valgrind >/dev/null 2>&1; then
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq valgrind
-fi
+bash tools/packages.sh valgrind
 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" -j"$(nproc)" --target kaltra Kaltra64
 valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite --track-origins=yes \

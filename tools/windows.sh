@@ -32,24 +32,8 @@ took() {
 # ---- Packages -----------------------------------------------------------------------------
 # Only the posix thread-model compilers (the toolchain files name them): the -win32 variants
 # and the g++-mingw-w64 metapackages would switch the compiler alternatives to win32.
-bash tools/packages.sh
-packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-          wine wine64 wine32:i386)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  # wine32 is an i386 package.
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo_cmd dpkg --add-architecture i386
-  fi
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash tools/packages.sh --no-recommends g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386
 took "packages"
 
 # ---- Builds -------------------------------------------------------------------------------
