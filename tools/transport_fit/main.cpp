@@ -237,23 +237,29 @@ std::string tensionRowText(const SurfaceTensionEntry& t) {
     return text;
 }
 
+// One scale: its written and unrounded value, where it comes from, and per phase how it
+// follows the table and what that phase alone would ask for.
+void printScale(const char* label, double written, double raw, RowSource source, const std::vector<ScaleSample>& samples,
+                const Spread& liquid, const Spread& vapor) {
+    std::printf("  %-17s %.4f (unrounded %.6f), %s\n", label, written, raw, sourceText(source));
+    const bool phases[] = {true, false};
+    for (const bool isLiquid : phases) {
+        const Spread& s = isLiquid ? liquid : vapor;
+        std::printf("    %-6s %s", isLiquid ? "liquid" : "vapor", spreadText(s).c_str());
+        if (s.count > 0) std::printf("; the %s alone would take %.4f", isLiquid ? "liquid" : "vapor", phaseMedianRatio(samples, isLiquid));
+        std::printf("\n");
+    }
+}
+
 void printFluidRows(const FluidRows& rows, const FluidTables& tables, int index) {
     std::printf("%d %s\n", index, rows.name.c_str());
     if (!rows.estimateBasis.empty()) std::printf("  estimate from %s\n", rows.estimateBasis.c_str());
     const char* why = whyCloseFluid(rows.name);
     if (*why != '\0') std::printf("  (%s)\n", why);
-    std::printf("  viscosityScale    %.4f (unrounded %.6f), %s\n", rows.viscosityScale, rows.rawViscosityScale,
-                sourceText(rows.viscositySource));
-    std::printf("    liquid %s; the liquid alone would take %.4f\n", spreadText(rows.viscosityLiquid).c_str(),
-                phaseMedianRatio(tables.viscosity, true));
-    std::printf("    vapor  %s; the vapor alone would take %.4f\n", spreadText(rows.viscosityVapor).c_str(),
-                phaseMedianRatio(tables.viscosity, false));
-    std::printf("  conductivityScale %.4f (unrounded %.6f), %s\n", rows.conductivityScale, rows.rawConductivityScale,
-                sourceText(rows.conductivitySource));
-    std::printf("    liquid %s; the liquid alone would take %.4f\n", spreadText(rows.conductivityLiquid).c_str(),
-                phaseMedianRatio(tables.conductivity, true));
-    std::printf("    vapor  %s; the vapor alone would take %.4f\n", spreadText(rows.conductivityVapor).c_str(),
-                phaseMedianRatio(tables.conductivity, false));
+    printScale("viscosityScale", rows.viscosityScale, rows.rawViscosityScale, rows.viscositySource, tables.viscosity,
+               rows.viscosityLiquid, rows.viscosityVapor);
+    printScale("conductivityScale", rows.conductivityScale, rows.rawConductivityScale, rows.conductivitySource,
+               tables.conductivity, rows.conductivityLiquid, rows.conductivityVapor);
     std::printf("  surface tension   %s (%d term%s), %s\n", tensionRowText(rows.tension).c_str(), termsOf(rows.tension),
                 termsOf(rows.tension) == 1 ? "" : "s", sourceText(rows.tensionSource));
     std::printf("    %s\n", spreadText(rows.tensionFit).c_str());
