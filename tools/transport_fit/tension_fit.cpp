@@ -16,8 +16,10 @@ namespace {
 constexpr int kMaxTerms = 3;
 constexpr double kPercent = 100.0;
 constexpr double kHuge = std::numeric_limits<double>::max();
-// Grid of exponents searched before the simplex refinement.
+// Grid of exponents searched before the simplex refinement; three terms on a coarser grid
+// (its triples are many), the simplex closing the rest.
 constexpr double kGridStep = 0.05;
+constexpr double kThreeTermGridStep = 0.1;
 // Exponents this close to the smallest gap still count as apart (grid rounding).
 constexpr double kGapTolerance = 1e-9;
 // Simplex (Nelder-Mead) refinement of the exponents: fixed step count, first step size.
@@ -32,7 +34,11 @@ using Exponents = std::array<double, kMaxTerms>;
 bool leastSquaresOfColumns(const double* const columns[kMaxTerms], std::size_t n, int terms,
                            double coefficients[kMaxTerms], double& residual) {
     if (n < static_cast<std::size_t>(terms)) return false;
-    std::vector<double> a(n * kMaxTerms), b(n, 1.0), v(n);
+    // working arrays kept between calls: the grid search solves hundreds of thousands of these
+    static thread_local std::vector<double> a, b, v;
+    a.assign(n * kMaxTerms, 0.0);
+    b.assign(n, 1.0);
+    v.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         for (int k = 0; k < terms; ++k) a[i * kMaxTerms + k] = columns[k][i];
     double r[kMaxTerms][kMaxTerms] = {};
@@ -129,9 +135,10 @@ SurfaceTensionEntry rowOf(const std::vector<TensionSample>& samples, const Expon
 // Every admissible set of grid exponents, the best one kept (the first found on ties). The
 // columns of the grid exponents are computed once.
 Exponents gridSearch(const std::vector<TensionSample>& samples, int terms) {
-    const int steps = static_cast<int>(std::floor((kHighestExponent - kLowestExponent) / kGridStep + 0.5));
+    const double step = terms > 2 ? kThreeTermGridStep : kGridStep;
+    const int steps = static_cast<int>(std::floor((kHighestExponent - kLowestExponent) / step + 0.5));
     std::vector<std::vector<double>> columns;
-    for (int g = 0; g <= steps; ++g) columns.push_back(columnOf(samples, kLowestExponent + kGridStep * g));
+    for (int g = 0; g <= steps; ++g) columns.push_back(columnOf(samples, kLowestExponent + step * g));
     Exponents best{1.0, 0.0, 0.0};
     double bestResidual = kHuge;
     int index[kMaxTerms] = {0, 0, 0};
@@ -143,7 +150,7 @@ Exponents gridSearch(const std::vector<TensionSample>& samples, int terms) {
                 Exponents e{0.0, 0.0, 0.0};
                 const double* pointers[kMaxTerms] = {nullptr, nullptr, nullptr};
                 for (int k = 0; k < terms; ++k) {
-                    e[k] = kLowestExponent + kGridStep * index[k];
+                    e[k] = kLowestExponent + step * index[k];
                     pointers[k] = columns[static_cast<std::size_t>(index[k])].data();
                 }
                 if (!admissible(e, terms)) continue;
