@@ -214,6 +214,7 @@ bool readInfo(const std::string& path, ReferenceInfo& info) {
     if (const JsonValue* v = member(root, "estimated")) info.estimated = v->kind == JsonValue::kBoolean && v->flag;
     if (const JsonValue* v = member(root, "T_critical_K")) info.critTempK = v->number;
     if (const JsonValue* v = member(root, "p_critical_Pa")) info.critPressurePa = v->number;
+    if (const JsonValue* v = member(root, "rho_critical_kg_m3")) info.critDensity = v->number;
     if (const JsonValue* v = member(root, "molar_mass_kg_per_mol")) info.molarMass = v->number;
     if (const JsonValue* state = member(root, "reference_state")) {
         if (const JsonValue* v = member(*state, "name")) info.referenceState = v->text;
@@ -224,6 +225,16 @@ bool readInfo(const std::string& path, ReferenceInfo& info) {
             if (uncertainty->items[i].kind != JsonValue::kString) continue;
             info.uncertaintyGroups.push_back(uncertainty->keys[i]);
             info.uncertaintyTexts.push_back(uncertainty->items[i].text);
+        }
+    }
+    if (const JsonValue* blend = member(root, "blend")) {
+        const JsonValue* components = member(*blend, "components");
+        const JsonValue* fractions = member(*blend, "mass_fractions");
+        if (components != nullptr && fractions != nullptr && components->items.size() == fractions->items.size()) {
+            for (std::size_t i = 0; i < components->items.size(); ++i) {
+                info.blendComponents.push_back(components->items[i].text);
+                info.blendMassFractions.push_back(fractions->items[i].number);
+            }
         }
     }
     return true;

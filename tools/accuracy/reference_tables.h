@@ -1,6 +1,7 @@
 // Reading the reference property tables of one fluid: the comma-separated tables sat.csv,
 // single.csv and ideal.csv (lines starting with '#' are comments, the first other line names
-// the columns, an empty cell has no value) and the few fields of info.json the report uses.
+// the columns, an empty cell has no value) and the few fields of info.json that the accuracy
+// report and the transport fit use.
 // Everything here is in the tables' own SI units.
 #pragma once
 
@@ -33,10 +34,14 @@ struct ReferenceInfo {
     std::string referenceStateDescription;    // its description
     double critTempK = 0.0;                   // critical temperature of the table, K
     double critPressurePa = 0.0;              // critical pressure of the table, Pa
+    double critDensity = 0.0;                 // critical density of the table, kg/m3
     double molarMass = 0.0;                   // molar mass of the table, kg/mol
     // Stated uncertainty of an estimated table, property group and text, in file order.
     std::vector<std::string> uncertaintyGroups;
     std::vector<std::string> uncertaintyTexts;
+    // A blend evaluated from its components: their names and mass fractions (empty otherwise).
+    std::vector<std::string> blendComponents;
+    std::vector<double> blendMassFractions;
 };
 
 // Reads info.json; false when the file cannot be opened or is not valid JSON.
