@@ -53,7 +53,7 @@ double roundedUp125(double x);
 // span, nearness taken on the logarithmic scale.
 double roundStep(double span, double count);
 
-// Decimals that show every multiple of a round step.
+// Decimals that show every multiple of a round step (none for a step that is not positive).
 int decimalsOf(double step);
 
 // A value as labelled: fixed decimals, a true minus sign, no "-0".

@@ -70,7 +70,10 @@ double roundStep(double span, double count) {
     return std::log(wanted / below) <= std::log(above / wanted) ? below : above;
 }
 
-int decimalsOf(double step) { return std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9))); }
+int decimalsOf(double step) {
+    if (!(step > 0.0)) return 0;  // no step (NaN included) needs no decimals
+    return std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+}
 
 std::string shown(double x, int decimals) {
     char buffer[64];
