@@ -177,9 +177,10 @@ std::vector<Run> runsOf(const std::vector<Sample>& samples);
 // A number the worksheet functions gave no usable answer for.
 constexpr double kUnanswered = std::numeric_limits<double>::quiet_NaN();
 
-// How the tracing calls the worksheet functions, by name, with a worksheet's arguments.
+// How the tracing calls the worksheet functions: by name, with the arguments a worksheet
+// would pass them, the unit code last where the function takes one.
 struct WorksheetCalls {
-    // function(fluid, arguments..., ): the number answered (an integer as a number), NaN for
+    // function(fluid, arguments...): the number answered (an integer as a number), NaN for
     // any other answer (an error value, a text).
     virtual double number(const char* function, const std::string& fluid, std::initializer_list<double> arguments) const = 0;
     // function(arguments...): the text answered, "" for any other answer.
