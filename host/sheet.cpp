@@ -1,8 +1,6 @@
 // A small worksheet in CSV: read the cells, order the formulas so that every cell is
 // computed after the cells it refers to, compute them, print the grid.
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
