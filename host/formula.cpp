@@ -1,266 +1,17 @@
-// Formulas in Excel syntax: texts and their encodings, values, the parser, the evaluator
-// and the calls into the add-in.
+// Formulas in Excel syntax: the parser, which turns a formula into nodes, and the evaluator,
+// which computes them, calling the add-in for the calls they hold.
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "host/kaltra.h"
-#include "host/platform.h"
-#include "shell/xlcall.h"
 
 namespace kaltra::host {
-
-// ---- Values and their display -----------------------------------------------------------
-
-Value numberValue(double x) {
-    Value value;
-    value.kind = ValueKind::number;
-    value.number = x;
-    return value;
-}
-
-Value textValue(const std::string& text) {
-    Value value;
-    value.kind = ValueKind::text;
-    value.text = text;
-    return value;
-}
-
-Value errorValue(int code) {
-    Value value;
-    value.kind = ValueKind::error;
-    value.code = code;
-    return value;
-}
-
-namespace {
-
-Value integerValue(int n) {
-    Value value;
-    value.kind = ValueKind::integer;
-    value.code = n;
-    return value;
-}
-
-// Excel's own error codes and how it shows them.
-struct ErrorName {
-    int code;
-    const char* shown;
-};
-constexpr ErrorName kErrorNames[] = {
-    {kErrorNull, "#NULL!"}, {kErrorDivZero, "#DIV/0!"}, {kErrorValue, "#VALUE!"}, {kErrorRef, "#REF!"},
-    {kErrorName, "#NAME?"}, {kErrorNum, "#NUM!"},       {kErrorNA, "#N/A"},
-};
-
-// Unicode code points of the Windows-1252 bytes 0x80 to 0x9F; the five bytes the code
-// page leaves undefined keep their own value.
-constexpr unsigned kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// The Windows-1252 byte of a code point, or '?' when the code page lacks it.
-char windows1252Of(unsigned code) {
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
-    for (unsigned i = 0; i < 32; ++i) {
-        if (kHighControls[i] == code) return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
-
-// Length of the well-formed UTF-8 sequence at `s` and its code point; 0 when none.
-std::size_t decodeUtf8(const unsigned char* s, std::size_t available, unsigned& code) {
-    unsigned char lead = s[0];
-    std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead <= 0xDF ? 2 : 0;
-    if (lead >= 0xF5 || length == 0 || length > available) return 0;
-    code = lead & (0xFF >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (s[i] & 0x3F);
-    }
-    bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    if (overlong || surrogate || code > 0x10FFFF) return 0;
-    return length;
-}
-
-}  // namespace
-
-std::string utf8FromWindows1252(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) appendUtf8(out, c >= 0x80 && c <= 0x9F ? kHighControls[c - 0x80] : c);
-    return out;
-}
-
-std::string windows1252FromUtf8(const std::string& text) {
-    std::string out;
-    const unsigned char* s = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned code = 0;
-        std::size_t length = s[i] < 0x80 ? 0 : decodeUtf8(s + i, text.size() - i, code);
-        if (length == 0) {
-            out += static_cast<char>(s[i++]);
-        } else {
-            out += windows1252Of(code);
-            i += length;
-        }
-    }
-    return out;
-}
-
-std::string displayText(const Value& value) {
-    char buffer[64];
-    switch (value.kind) {
-        case ValueKind::blank: return std::string();
-        case ValueKind::number: std::snprintf(buffer, sizeof buffer, "%.17g", value.number); return buffer;
-        case ValueKind::integer: std::snprintf(buffer, sizeof buffer, "%d", value.code); return buffer;
-        case ValueKind::text: return utf8FromWindows1252(value.text);
-        case ValueKind::error:
-            for (const ErrorName& error : kErrorNames) {
-                if (error.code == value.code) return error.shown;
-            }
-            std::snprintf(buffer, sizeof buffer, "#ERR(%d)", value.code);
-            return buffer;
-    }
-    return std::string();
-}
 
 std::string cellName(int row, int column) {
     std::string letters;
     for (int c = column + 1; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
     return letters + std::to_string(row + 1);
-}
-
-// ---- Calling the add-in -----------------------------------------------------------------
-
-int findFunction(const std::vector<AddinFunction>& functions, const std::string& name) {
-    for (std::size_t i = 0; i < functions.size(); ++i) {
-        const std::string& candidate = functions[i].name;
-        if (candidate.size() != name.size()) continue;
-        bool same = true;
-        for (std::size_t k = 0; k < name.size() && same; ++k) {
-            same = std::tolower(static_cast<unsigned char>(candidate[k])) == std::tolower(static_cast<unsigned char>(name[k]));
-        }
-        if (same) return static_cast<int>(i);
-    }
-    return -1;
-}
-
-namespace {
-
-// A text read as a number the way Excel reads a typed number: digits, a point, an
-// exponent, a sign; nothing else.
-bool readNumber(const std::string& text, double& x) {
-    std::size_t first = text.find_first_not_of(" \t");
-    std::size_t last = text.find_last_not_of(" \t");
-    if (first == std::string::npos) return false;
-    std::string trimmed = text.substr(first, last - first + 1);
-    if (trimmed.find_first_not_of("0123456789.eE+-") != std::string::npos) return false;
-    char* end = nullptr;
-    x = std::strtod(trimmed.c_str(), &end);
-    return *end == 0 && std::isfinite(x);
-}
-
-// A value as a number for arithmetic and double arguments.
-bool numberOf(const Value& value, double& x) {
-    switch (value.kind) {
-        case ValueKind::blank: x = 0.0; return true;
-        case ValueKind::number: x = value.number; return true;
-        case ValueKind::integer: x = value.code; return true;
-        case ValueKind::text: return readNumber(value.text, x);
-        case ValueKind::error: return false;
-    }
-    return false;
-}
-
-// A value as the text a text argument receives.
-std::string textOf(const Value& value) {
-    char buffer[64];
-    switch (value.kind) {
-        case ValueKind::number: std::snprintf(buffer, sizeof buffer, "%.15g", value.number); return buffer;
-        case ValueKind::integer: std::snprintf(buffer, sizeof buffer, "%d", value.code); return buffer;
-        case ValueKind::text: return value.text;
-        default: return std::string();
-    }
-}
-
-// The add-in's answer, copied out of its shared record before the next call.
-Value valueOfResult(const xl::XLOPER* result) {
-    if (!result) return errorValue(kErrorValue);
-    switch (result->xltype & 0x0FFF) {
-        case xl::xltypeNum: return std::isfinite(result->val.num) ? numberValue(result->val.num) : errorValue(kErrorNum);
-        case xl::xltypeInt: return integerValue(result->val.w);
-        case xl::xltypeErr: return errorValue(result->val.err);
-        case xl::xltypeStr: {
-            if (!result->val.str) return errorValue(kErrorValue);
-            unsigned char count = static_cast<unsigned char>(result->val.str[0]);
-            return textValue(std::string(result->val.str + 1, count));
-        }
-        default: return errorValue(kErrorValue);
-    }
-}
-
-}  // namespace
-
-Value callFunction(const AddinFunction& function, const std::vector<Value>& arguments) {
-    int count = static_cast<int>(function.typeText.size()) - 1;
-    if (!function.callable || !function.address || count != static_cast<int>(arguments.size())) return errorValue(kErrorValue);
-
-    std::vector<std::string> texts(arguments.size());
-    std::vector<PassedArgument> passed(arguments.size() + 1);
-    for (int i = 0; i < count; ++i) {
-        const Value& argument = arguments[i];
-        if (argument.kind == ValueKind::error) return argument;
-        PassedArgument& p = passed[i];
-        double x = 0.0;
-        switch (function.typeText[1 + i]) {
-            case 'C':
-                texts[i] = textOf(argument);
-                if (texts[i].size() > 255) return errorValue(kErrorValue);
-                break;
-            case 'B':
-                if (!numberOf(argument, x)) return errorValue(kErrorValue);
-                p.number = x;
-                break;
-            case 'I':
-                // Truncated toward zero; a 16-bit integer must hold the result.
-                if (!numberOf(argument, x)) return errorValue(kErrorValue);
-                x = std::trunc(x);
-                if (x < -32768.0 || x > 32767.0) return errorValue(kErrorValue);
-                p.integer = static_cast<short>(x);
-                break;
-            default: return errorValue(kErrorValue);
-        }
-    }
-    for (int i = 0; i < count; ++i) passed[i].text = texts[i].c_str();
-    WorksheetCall call = callWorksheetFunction(function.address, function.typeText.c_str() + 1, passed.data());
-    if (!call.conventionKept) {
-        // Excel itself would go on with a corrupted stack; nothing the add-in answers after
-        // this can be trusted.
-        std::fprintf(stderr,
-                     "kaltra: %s took %d of its %d bytes of arguments off the stack: it is not __stdcall, "
-                     "and Excel would crash calling it\n",
-                     function.name.c_str(), call.removedBytes, call.argumentBytes);
-        std::exit(kBrokenCallingConvention);
-    }
-    return valueOfResult(call.result);
 }
 
 // ---- Parsing ----------------------------------------------------------------------------
@@ -274,6 +25,20 @@ constexpr int kMaxNesting = 100;
 constexpr std::size_t kMaxFormulaLength = 8192;
 
 enum class Token { end, number, text, name, open, close, comma, plus, minus, times, divide, power, bad };
+
+// The binary operators by level, loosest first: + -, then * /, then ^. A sign binds tighter
+// than '^', as in Excel.
+struct BinaryOperator {
+    int level;
+    Token token;
+    NodeKind kind;
+};
+constexpr BinaryOperator kBinaryOperators[] = {
+    {0, Token::plus, NodeKind::add},       {0, Token::minus, NodeKind::subtract},
+    {1, Token::times, NodeKind::multiply}, {1, Token::divide, NodeKind::divide},
+    {2, Token::power, NodeKind::power},
+};
+constexpr int kBinaryLevels = 3;
 
 struct Parser {
     const std::string& source;
@@ -436,13 +201,17 @@ struct Parser {
         return fail(kErrorValue, "unexpected " + describeToken() + " at position " + std::to_string(tokenStart + 1));
     }
 
-    // additive := term (('+' | '-') term)*
-    int additive() {
-        int left = term();
-        while (!failed && (token == Token::plus || token == Token::minus)) {
-            NodeKind kind = token == Token::plus ? NodeKind::add : NodeKind::subtract;
+    // expression := binary(0)
+    int expression() { return binary(0); }
+
+    // binary(n) := binary(n + 1) (operator of level n, binary(n + 1))*, grouping from the left;
+    // binary(kBinaryLevels) := unary
+    int binary(int level) {
+        if (level == kBinaryLevels) return unary();
+        int left = binary(level + 1);
+        for (NodeKind kind; !failed && binaryOperator(level, kind);) {
             next();
-            int right = term();
+            int right = binary(level + 1);
             Node node;
             node.kind = kind;
             node.children = {left, right};
@@ -451,33 +220,15 @@ struct Parser {
         return left;
     }
 
-    // term := power (('*' | '/') power)*
-    int term() {
-        int left = power();
-        while (!failed && (token == Token::times || token == Token::divide)) {
-            NodeKind kind = token == Token::times ? NodeKind::multiply : NodeKind::divide;
-            next();
-            int right = power();
-            Node node;
-            node.kind = kind;
-            node.children = {left, right};
-            left = add(node);
+    // Whether the current token is a binary operator of the level, and which.
+    bool binaryOperator(int level, NodeKind& kind) const {
+        for (const BinaryOperator& op : kBinaryOperators) {
+            if (op.level == level && op.token == token) {
+                kind = op.kind;
+                return true;
+            }
         }
-        return left;
-    }
-
-    // power := unary ('^' unary)*, left to right; a sign binds tighter than '^' as in Excel
-    int power() {
-        int left = unary();
-        while (!failed && token == Token::power) {
-            next();
-            int right = unary();
-            Node node;
-            node.kind = NodeKind::power;
-            node.children = {left, right};
-            left = add(node);
-        }
-        return left;
+        return false;
     }
 
     // unary := ('-' | '+') unary | primary
@@ -512,7 +263,7 @@ struct Parser {
             case Token::open: {
                 if (++depth > kMaxNesting) return fail(kErrorValue, "the formula is nested too deeply");
                 next();
-                int inner = additive();
+                int inner = expression();
                 if (failed) return -1;
                 if (token != Token::close) return unexpected();
                 --depth;
@@ -597,7 +348,7 @@ struct Parser {
                     missing.kind = NodeKind::missing;
                     node.children.push_back(add(missing));
                 } else {
-                    node.children.push_back(additive());
+                    node.children.push_back(expression());
                     if (failed) return -1;
                 }
                 if (token == Token::close) break;
@@ -637,7 +388,7 @@ bool parseFormula(const std::string& source, const std::vector<AddinFunction>& f
         problem.message = "empty formula";
         return false;
     }
-    int root = parser.additive();
+    int root = parser.expression();
     if (!parser.failed && parser.token != Token::end) parser.unexpected();
     if (parser.failed) {
         formula = Formula();

@@ -11,7 +11,7 @@
 
 namespace kaltra::host {
 
-// ---- Values -----------------------------------------------------------------------------
+// ---- Values (host/function_calls.cpp) -----------------------------------------------------
 enum class ValueKind { blank, number, integer, text, error };
 
 // A cell's or a formula's value.
@@ -39,11 +39,20 @@ constexpr int kErrorNA = 42;
 // UTF-8, error values as Excel shows them or #ERR(n) for the add-in's own codes.
 std::string displayText(const Value& value);
 
+// A text read as a number the way Excel reads a typed number: blanks around digits, a
+// point, an exponent, a sign; nothing else, and only a finite number.
+bool readNumber(const std::string& text, double& x);
+
+// A value as a number for arithmetic and for a number argument: a blank is 0, a text must
+// read as a number; false for an error value or a text that does not.
+bool numberOf(const Value& value, double& x);
+
+// ---- Texts (host/text_encoding.cpp) -------------------------------------------------------
 std::string utf8FromWindows1252(const std::string& text);
 // Characters Windows-1252 lacks become '?'; bytes that are not UTF-8 pass unchanged.
 std::string windows1252FromUtf8(const std::string& text);
 
-// ---- Registered functions ---------------------------------------------------------------
+// ---- Registered functions and their calls (host/function_calls.cpp) ----------------------
 // A worksheet function as registered: its texts and its address in the add-in.
 struct AddinFunction {
     std::string name;       // procedure and function text
@@ -73,7 +82,11 @@ constexpr int kBrokenCallingConvention = 3;
 // and kBrokenCallingConvention.
 Value callFunction(const AddinFunction& function, const std::vector<Value>& arguments);
 
-// ---- Formulas ---------------------------------------------------------------------------
+// Calls the registered function of that name (letters in any case) as callFunction does;
+// #NAME? when the add-in registered none.
+Value callNamed(const std::vector<AddinFunction>& functions, const std::string& name, const std::vector<Value>& arguments);
+
+// ---- Formulas (host/formula.cpp) ---------------------------------------------------------
 enum class NodeKind { number, text, reference, missing, call, negate, identity, add, subtract, multiply, divide, power };
 
 struct Node {
@@ -125,11 +138,30 @@ Value evaluate(const Formula& formula, const std::vector<AddinFunction>& functio
 // "A1" for 0-based row and column.
 std::string cellName(int row, int column);
 
-// ---- Worksheets -------------------------------------------------------------------------
+// ---- Worksheets (host/sheet.cpp) ---------------------------------------------------------
 // Evaluates a worksheet in CSV and prints its computed grid (aligned, or as CSV). Cells
 // hold numbers, texts ('text forces a text) or formulas (=...); an unquoted formula may
 // hold commas inside its parentheses and texts. Problems go to stderr, one per cell.
 // Returns 0, 1 when a cell had a problem, 2 when the file cannot be read.
 int runSheet(const char* path, const std::vector<AddinFunction>& functions, bool asCsv);
+
+// ---- Charts (host/chart.cpp; the drawing itself in host/chart.h) --------------------------
+// What `kaltra chart NAME [--units CODE] [-o FILE.svg]` asks for.
+struct ChartRequest {
+    std::string fluid;       // name, formula or long name, UTF-8
+    int units = 1;           // unit code 0-7
+    std::string outputPath;  // empty: NAME.svg in the working directory; "-": standard output
+};
+
+// Reads the arguments that follow "chart"; false after telling why on stderr.
+bool parseChartArguments(int argc, char** argv, ChartRequest& request);
+
+// The usage lines of the chart subcommand.
+const char* chartUsage();
+
+// Draws the chart from the registered functions and writes it. Exit status: 0 written, 1
+// the fluid cannot be charted (unknown, or the add-in answers -999 for its saturation
+// properties; told on stderr and no file is written), 2 the file cannot be written.
+int runChart(const ChartRequest& request, const std::vector<AddinFunction>& functions);
 
 }  // namespace kaltra::host

@@ -18,7 +18,6 @@
 #include <iostream>
 #include <string>
 
-#include "host/chart.h"
 #include "host/kaltra.h"
 #include "host/platform.h"
 #include "host/standin_excel.h"

@@ -1,8 +1,6 @@
 // A small worksheet in CSV: read the cells, order the formulas so that every cell is
 // computed after the cells it refers to, compute them, print the grid.
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -103,19 +101,6 @@ struct Cell {
     CellState state = CellState::unvisited;
     bool onCycle = false;
 };
-
-// Whether a text reads as a number the way a typed number does.
-bool typedNumber(const std::string& text, double& x) {
-    std::size_t first = text.find_first_not_of(" \t");
-    std::size_t last = text.find_last_not_of(" \t");
-    if (first == std::string::npos) return false;
-    std::string trimmed = text.substr(first, last - first + 1);
-    if (trimmed.find_first_not_of("0123456789.eE+-") != std::string::npos) return false;
-    if (trimmed.find_first_of("0123456789") == std::string::npos) return false;
-    char* end = nullptr;
-    x = std::strtod(trimmed.c_str(), &end);
-    return *end == 0 && std::isfinite(x);
-}
 
 struct Sheet : CellSource {
     int rows = 0;
@@ -257,7 +242,7 @@ int runSheet(const char* path, const std::vector<AddinFunction>& functions, bool
                 }
             } else if (text[0] == '\'') {
                 cell.value = textValue(text.substr(1));
-            } else if (typedNumber(text, x)) {
+            } else if (readNumber(text, x)) {
                 cell.value = numberValue(x);
             } else {
                 cell.value = textValue(text);

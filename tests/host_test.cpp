@@ -6,6 +6,7 @@
 // and label functions (KaltName, KaltUnits, KaltMW, KaltIndex).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -323,36 +324,151 @@ TEST_F(Host, LongChainOfReferencesIsComputedWithoutRecursion) {
 
 // ---- With the engine ----------------------------------------------------------------------
 
+const std::string kExamples = std::string(KALTRA_TEST_DATA) + "/../../examples/";
+
+// A worksheet as `kaltra sheet --csv` prints it, read back: rows of fields, quoted fields
+// unquoted.
+struct Grid {
+    std::vector<std::vector<std::string>> rows;
+
+    explicit Grid(const std::string& csv) {
+        for (const std::string& line : kaltra::test::linesOf(csv)) {
+            rows.emplace_back(1);
+            bool quoted = false;
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                char c = line[i];
+                if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+                    rows.back().back() += '"';
+                    ++i;
+                } else if (c == '"') {
+                    quoted = !quoted;
+                } else if (c == ',' && !quoted) {
+                    rows.back().emplace_back();
+                } else {
+                    rows.back().back() += c;
+                }
+            }
+        }
+    }
+
+    // The number at a 1-based row and a 0-based column.
+    double at(std::size_t row, std::size_t column) const {
+        if (row < 1 || row > rows.size() || column >= rows[row - 1].size()) return std::nan("");
+        return std::strtod(rows[row - 1][column].c_str(), nullptr);
+    }
+
+    // The number right of the first cell that reads `label`.
+    double labelled(const std::string& label) const {
+        for (std::size_t row = 1; row <= rows.size(); ++row) {
+            if (rows[row - 1][0] == label) return at(row, 1);
+        }
+        ADD_FAILURE() << "no row " << label;
+        return std::nan("");
+    }
+};
+
 // engine: the cycle worksheet of the examples computes a plausible cycle, its evaporator
 // pressure the published saturation pressure of R134a at -10 degC, 2.006 bar.
 TEST_F(Host, EngineCycleWorksheetRuns) {
-    std::string example = std::string(KALTRA_TEST_DATA) + "/../../examples/cycle.csv";
-    Outcome r = kaltra({"sheet", "--csv", example});
+    Outcome r = kaltra({"sheet", "--csv", kExamples + "cycle.csv"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.err, "");
-    std::vector<std::vector<std::string>> grid;
-    for (const std::string& line : kaltra::test::linesOf(r.out)) {
-        grid.emplace_back();
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, ',');) grid.back().push_back(field);
-    }
-    auto valueAt = [&](int row, int column) { return std::strtod(grid.at(row - 1).at(column).c_str(), nullptr); };
-    auto labelled = [&](const std::string& label) {
-        for (const auto& row : grid) {
-            if (!row.empty() && row[0] == label) return std::strtod(row.at(1).c_str(), nullptr);
-        }
-        ADD_FAILURE() << "no row " << label;
-        return 0.0;
-    };
-    EXPECT_NEAR(valueAt(9, 2), 2.006, 0.01) << "evaporator pressure of R134a at -10 degC";
-    EXPECT_NEAR(valueAt(10, 2), 10.17, 0.05) << "condenser pressure of R134a at 40 degC";
-    EXPECT_NEAR(valueAt(10, 4), valueAt(9, 4), 1e-6) << "the compression is isentropic";
-    EXPECT_EQ(valueAt(12, 3), valueAt(11, 3)) << "throttling keeps the enthalpy";
-    double work = labelled("Compressor work"), cop = labelled("COP");
+    Grid grid(r.out);
+    EXPECT_NEAR(grid.at(9, 2), 2.006, 0.01) << "evaporator pressure of R134a at -10 degC";
+    EXPECT_NEAR(grid.at(10, 2), 10.17, 0.05) << "condenser pressure of R134a at 40 degC";
+    EXPECT_NEAR(grid.at(10, 4), grid.at(9, 4), 1e-6) << "the compression is isentropic";
+    EXPECT_EQ(grid.at(12, 3), grid.at(11, 3)) << "throttling keeps the enthalpy";
+    double work = grid.labelled("Compressor work"), cop = grid.labelled("COP");
     EXPECT_GT(work, 0.0);
-    EXPECT_NEAR(cop, labelled("Refrigerating effect") / work, 1e-12);
+    EXPECT_NEAR(cop, grid.labelled("Refrigerating effect") / work, 1e-12);
     EXPECT_GT(cop, 3.5);
-    EXPECT_LT(cop, labelled("Carnot COP"));
+    EXPECT_LT(cop, grid.labelled("Carnot COP"));
+}
+
+// A worksheet with the number right of each labelled cell replaced.
+std::string withInputs(const std::string& csv, const std::vector<std::pair<std::string, std::string>>& inputs) {
+    std::string out;
+    for (std::string line : kaltra::test::linesOf(csv)) {
+        for (const auto& [label, value] : inputs) {
+            if (line.rfind(label + ",", 0) != 0) continue;
+            std::size_t from = label.size() + 1, to = line.find(',', from);
+            line.replace(from, to == std::string::npos ? std::string::npos : to - from, value);
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+// engine: both example cycles, the ideal one (cycle.csv) and the one with superheat,
+// subcooling and a compressor of isentropic efficiency eta (cycle-real.csv), at the same
+// physical temperatures in unit codes of every temperature scale. The COPs, being ratios,
+// come out the same in each; the Carnot COP of -10 and 40 degC is 263.15/50 whatever scale
+// the sheet uses; a real cycle does worse than the ideal one, which does worse than Carnot's;
+// the real COP is eta times the COP with an isentropic compressor; the states show the
+// superheat and subcooling the sheet asked for.
+TEST_F(Host, EngineExampleCyclesAgreeInEveryUnitCode) {
+    struct Case {
+        const char* scale;
+        const char* units;
+        const char* evaporator;  // -10 degC
+        const char* condenser;   // 40 degC
+        const char* superheat;   // 5 K
+        const char* subcooling;  // 3 K
+        double degree;           // kelvin per degree of the scale
+    };
+    const Case cases[] = {
+        {"Celsius, SI Common", "1", "-10", "40", "5", "3", 1.0},
+        {"Fahrenheit, English", "0", "14", "104", "9", "5.4", 1.0 / 1.8},
+        {"Rankine, English Abs.", "2", "473.67", "563.67", "9", "5.4", 1.0 / 1.8},
+        {"kelvin, SI Formal", "3", "263.15", "313.15", "5", "3", 1.0},
+        {"Celsius, cgs", "7", "-10", "40", "5", "3", 1.0},
+    };
+    const double eta = 0.75, carnot = 263.15 / 50.0;
+    const std::string ideal = kaltra::test::readFile(kExamples + "cycle.csv");
+    const std::string real = kaltra::test::readFile(kExamples + "cycle-real.csv");
+    ASSERT_FALSE(ideal.empty() || real.empty()) << "the example worksheets are missing";
+    double firstIdealCop = 0.0, firstRealCop = 0.0;
+    for (const Case& c : cases) {
+        std::vector<std::pair<std::string, std::string>> inputs = {
+            {"Unit code", c.units},
+            {"Evaporator temperature", c.evaporator},
+            {"Condenser temperature", c.condenser},
+            {"Superheat at the evaporator outlet", c.superheat},
+            {"Subcooling at the condenser outlet", c.subcooling},
+            {"Isentropic efficiency of the compressor", "0.75"},
+        };
+        Outcome idealRun = kaltra({"sheet", "--csv", file("ideal.csv", withInputs(ideal, inputs))});
+        Outcome realRun = kaltra({"sheet", "--csv", file("real.csv", withInputs(real, inputs))});
+        ASSERT_EQ(idealRun.status, 0) << c.scale << ": " << idealRun.err;
+        ASSERT_EQ(realRun.status, 0) << c.scale << ": " << realRun.err;
+        EXPECT_EQ(idealRun.err + realRun.err, "") << c.scale;
+        Grid idealGrid(idealRun.out), realGrid(realRun.out);
+
+        double idealCop = idealGrid.labelled("COP"), realCop = realGrid.labelled("COP");
+        double isentropicCop = realGrid.labelled("COP with an isentropic compressor");
+        if (firstIdealCop == 0.0) {
+            firstIdealCop = idealCop;
+            firstRealCop = realCop;
+        }
+        EXPECT_NEAR(idealCop, firstIdealCop, 1e-9 * firstIdealCop) << c.scale << ": the ideal COP depends on the unit code";
+        EXPECT_NEAR(realCop, firstRealCop, 1e-9 * firstRealCop) << c.scale << ": the real COP depends on the unit code";
+        for (const Grid* grid : {&idealGrid, &realGrid}) {
+            EXPECT_NEAR(grid->labelled("Carnot COP"), carnot, 1e-9 * carnot) << c.scale << ": Carnot COP of -10 and 40 degC";
+        }
+        EXPECT_GT(carnot, idealCop) << c.scale << ": the ideal cycle beats Carnot's";
+        EXPECT_LT(realCop, idealCop) << c.scale << ": the real cycle beats the ideal one";
+        EXPECT_NEAR(realCop, eta * isentropicCop, 1e-12 * realCop) << c.scale << ": COP = eta COP(isentropic)";
+        EXPECT_NEAR(realGrid.labelled("Superheat at state 1") * c.degree, 5.0, 1e-4) << c.scale << ": superheat in K";
+        EXPECT_NEAR(realGrid.labelled("Subcooling at state 3") * c.degree, 3.0, 1e-4) << c.scale << ": subcooling in K";
+        // Rows 12 to 15: states 1, 2s, 2 and 3; columns temperature, pressure, enthalpy, entropy.
+        EXPECT_GT(realGrid.at(14, 1), realGrid.at(13, 1)) << c.scale << ": the real discharge is hotter than the isentropic one";
+        EXPECT_NEAR(realGrid.at(13, 4), realGrid.at(12, 4), 1e-6 * std::fabs(realGrid.at(12, 4)) + 1e-9)
+            << c.scale << ": s2s = s1";
+        EXPECT_GT(realGrid.at(14, 4), realGrid.at(12, 4)) << c.scale << ": a real compressor makes entropy";
+        EXPECT_NEAR(realGrid.at(14, 3) - realGrid.at(12, 3), (realGrid.at(13, 3) - realGrid.at(12, 3)) / eta,
+                    1e-9 * std::fabs(realGrid.at(14, 3)))
+            << c.scale << ": h2 = h1 + (h2s - h1)/eta";
+    }
 }
 
 }  // namespace
