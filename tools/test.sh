@@ -11,7 +11,9 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" -LE wine
 # and runs their tests under Wine.
 bash tools/windows.sh
 # Hardening: the whole Linux suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the fuzzer for 60 seconds from its seed corpus, the cycle worksheet under valgrind.
+# concurrent callers of the C interface under ThreadSanitizer, the fuzzer for 60 seconds from its seed corpus, the cycle worksheet under valgrind.
 bash tools/sanitize.sh
+# The C interface's thread test under ThreadSanitizer.
+bash tools/threads.sh
 bash tools/fuzz.sh 60
 bash tools/valgrind.sh
