@@ -153,6 +153,9 @@ def _declare_entry(cdll: ctypes.CDLL, function: Function):
 def load(path: str | None = None) -> Library:
     """Loads the library and declares every entry point from its function table."""
     path = path or library_path()
+    if not os.path.exists(path):
+        raise ImportError(f"Kaltra's C library is not at {path}: install the package (pip install ./python), "
+                          "or name the library in KALTRA_LIBRARY")
     cdll = ctypes.CDLL(path)
     _declare_interface(cdll)
     functions = _read_table(cdll)
