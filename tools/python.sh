@@ -2,7 +2,9 @@
 # The Python package: installs Debian's Python packages it needs, builds the kaltra host (the
 # package's answers are compared with it), installs the package the README's way into a fresh
 # venv (build-python-venv, with Debian's NumPy through --system-site-packages) and runs its
-# tests, the examples of docs/python.md among them, against the installed package.
+# tests, the examples of docs/python.md among them, against the installed package. Then builds
+# the sdist and the wheel offline (python3 -m build --no-isolation) and checks that the wheel,
+# installed into a second venv, answers the worked example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -20,3 +22,14 @@ rm -rf "$venv"
 cd "$venv"
 KALTRA_HOST="$root/build/host/kaltra" KALTRA_DOCS="$root/docs" MPLBACKEND=Agg \
   timeout 900 bin/python -m pytest -q -p no:cacheprovider --rootdir "$root/python" "$root/python/tests"
+cd "$root"
+
+dist=build-python-dist
+rm -rf "$dist" python/dist
+timeout 900 "$python" -m build --no-isolation --outdir "$dist" python >"$dist.log" 2>&1 || { tail -20 "$dist.log"; exit 1; }
+"$python" -m venv --system-site-packages "$dist/venv"
+"$dist/venv/bin/pip" install --quiet --no-index "$dist"/kaltra-*.whl
+expected=$(build/host/kaltra 'KaltHofTP("R134a", 25, 10, 1)')
+got=$(cd "$dist" && venv/bin/python -c 'import kaltra; print(kaltra.KaltHofTP("R134a", 25, 10, 1))')
+echo "wheel $(basename "$dist"/kaltra-*.whl): KaltHofTP(\"R134a\", 25, 10, 1) = $got, the kaltra host: $expected"
+[ "$got" = "$expected" ]
