@@ -67,6 +67,18 @@ def expect_same(call, got, printed):
         assert bits(got) == bits(float(printed)), what
 
 
+def expect_the_hosts_answers(host, tmp_path, script, work, calls):
+    """Runs the script on its work in a fresh interpreter, one printed answer per call, and the
+    same calls through the host; every answer must be the host's."""
+    path = tmp_path / "work.json"
+    path.write_text(json.dumps(work))
+    answers = run_python(script, str(path)).splitlines()
+    printed = host([formula(*c) for c in calls])
+    assert len(answers) == len(printed) == len(calls)
+    for call, answer, line in zip(calls, answers, printed):
+        expect_same(call, eval(answer, {"nan": float("nan")}), line)
+
+
 SCALAR_SCRIPT = """
 import json, sys, kaltra
 for name, arguments in json.load(open(sys.argv[1])):
@@ -78,13 +90,7 @@ def test_every_scalar_call_answers_the_hosts_bits(host, tmp_path):
     calls = table_of_calls()
     assert len(calls) > 20000
     assert {name for name, _ in calls} == {f.name for f in kaltra.functions()}
-    path = tmp_path / "calls.json"
-    path.write_text(json.dumps(calls))
-    answers = run_python(SCALAR_SCRIPT, str(path)).splitlines()
-    printed = host([formula(*c) for c in calls])
-    assert len(answers) == len(printed) == len(calls)
-    for call, answer, line in zip(calls, answers, printed):
-        expect_same(call, eval(answer, {"nan": float("nan")}), line)
+    expect_the_hosts_answers(host, tmp_path, SCALAR_SCRIPT, calls, calls)
 
 
 ARRAY_SCRIPT = """
@@ -110,13 +116,7 @@ def test_array_calls_answer_the_hosts_bits_element_by_element(host, tmp_path):
                 columns = [[point[k] for point in grid] for k in range(len(doubles))]
                 groups.append((f.name, fluid, columns, units))
                 calls += [(f.name, [fluid] + point + [units]) for point in grid]
-    path = tmp_path / "groups.json"
-    path.write_text(json.dumps(groups))
-    answers = run_python(ARRAY_SCRIPT, str(path)).splitlines()
-    printed = host([formula(*c) for c in calls])
-    assert len(answers) == len(printed) == len(calls)
-    for call, answer, line in zip(calls, answers, printed):
-        expect_same(call, float(answer), line)
+    expect_the_hosts_answers(host, tmp_path, ARRAY_SCRIPT, groups, calls)
 
 
 def test_the_worked_example_prints_the_hosts_digits(host):
