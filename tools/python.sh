@@ -26,7 +26,9 @@ cd "$root"
 
 dist=build-python-dist
 rm -rf "$dist" python/dist
-timeout 900 "$python" -m build --no-isolation --outdir "$dist" python >"$dist.log" 2>&1 || { tail -20 "$dist.log"; exit 1; }
+mkdir -p "$dist"
+timeout 900 "$python" -m build --no-isolation --outdir "$dist" python >"$dist/build.log" 2>&1 ||
+  { tail -20 "$dist/build.log"; exit 1; }
 "$python" -m venv --system-site-packages "$dist/venv"
 "$dist/venv/bin/pip" install --quiet --no-index "$dist"/kaltra-*.whl
 expected=$(build/host/kaltra 'KaltHofTP("R134a", 25, 10, 1)')
