@@ -21,8 +21,9 @@ cp -r CMakeLists.txt fluids host shell thermo transport examples "$out/now/"
 for side in before now; do
   cp fluids/catalogue_data.cpp fluids/fitted_coefficients.h "$out/$side/fluids/"
   rm -rf "$out/$side/bench" && cp -r bench "$out/$side/bench"
-  # Only the core and the recorder are built; the tools and tests of either side are not needed.
-  sed -i '/add_subdirectory(tools\//d; /add_subdirectory(tests/d' "$out/$side/CMakeLists.txt"
+  # Only the core and the recorder are built; the tools, tests and C interface of either side
+  # are not needed.
+  sed -i '/add_subdirectory(tools\//d; /add_subdirectory(tests/d; /add_subdirectory(capi)/d' "$out/$side/CMakeLists.txt"
   cmake -S "$out/$side" -B "$out/$side/build" -DCMAKE_BUILD_TYPE=Release -DKALTRA_TESTS=OFF >/dev/null
   cmake --build "$out/$side/build" -j"$(nproc)" --target kaltra_answer_bits >/dev/null
 done

@@ -23,10 +23,25 @@ xl::LPXLOPER TextResult(const char* text);
 // ---- Function table ---------------------------------------------------------------------
 // A function is an 'R' row, one row per argument ('C' text, 'B' double, 'I' 16-bit
 // integer), then an empty row (code 0); a second empty row ends the table.
+//
+// An R row also carries the exported function itself, so that a host other than Excel can
+// call every function from this one table. Its type is the one the argument codes spell:
+// the member named by them (ofCBI for a text, a double and an integer) is the one set.
+union WorksheetEntryPoint {
+    const void* none;  // argument rows and empty rows
+    xl::LPXLOPER(KALT_PASCAL* ofI)(short);
+    xl::LPXLOPER(KALT_PASCAL* ofII)(short, short);
+    xl::LPXLOPER(KALT_PASCAL* ofC)(const char*);
+    xl::LPXLOPER(KALT_PASCAL* ofCI)(const char*, short);
+    xl::LPXLOPER(KALT_PASCAL* ofCBI)(const char*, double, short);
+    xl::LPXLOPER(KALT_PASCAL* ofCBBI)(const char*, double, double, short);
+};
+
 struct RegistrationEntry {
     char typeCode;
     const char* entryName;  // function name on an R row, argument name otherwise
     const char* helpText;   // function help on an R row, argument help otherwise
+    WorksheetEntryPoint function = {};  // on an R row: the exported function
 };
 
 constexpr int kFunctionCount = 33;

@@ -12,7 +12,13 @@
 #if defined(_WIN32)
 #define KALT_PASCAL __stdcall
 #define KALT_CDECL __cdecl
+// A library that links the worksheet functions without being an add-in (the C interface)
+// builds them with KALTRA_NO_EXCEL_EXPORTS, so that it does not export them.
+#if defined(KALTRA_NO_EXCEL_EXPORTS)
+#define KALT_EXPORT extern "C"
+#else
 #define KALT_EXPORT extern "C" __declspec(dllexport)
+#endif
 #else
 #define KALT_PASCAL
 #define KALT_CDECL

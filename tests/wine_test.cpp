@@ -5,7 +5,9 @@
 // export the six entry points and the 33 functions under their plain names and import
 // nothing but KERNEL32, msvcrt and Excel's two callbacks, by name. On 32-bit Windows the
 // host checks that every worksheet function takes its own arguments off the stack, and
-// catches a function built with the wrong convention.
+// catches a function built with the wrong convention. The C interface's kaltra.dll, driven by
+// its C program kaltra-c.exe, answers the conformance cases as the add-in does under Wine and
+// as libkaltra.so does on Linux, and exports nothing but the C interface.
 //
 // The Windows builds are cross builds that tools/windows.sh makes before it runs this test
 // under one persistent wineserver. The test runs when KALTRA_WINDOWS_BUILD names the folder
@@ -280,29 +282,26 @@ std::uint64_t ulpsApart(double a, double b) {
                    : static_cast<std::uint64_t>(ib) - static_cast<std::uint64_t>(ia);
 }
 
-TEST_P(WineAddin, AnswersEveryConformanceCaseAsTheLinuxBuildDoes) {
-    // The same batch, in the same order, through both hosts: bit for bit the same answers,
-    // printed with 17 significant digits. Where the last bits of a number differ, the C
-    // runtimes' elementary functions are the cause: MinGW-w64's and glibc's exp, log and
-    // pow round differently for about one argument in a thousand, and the 64-bit MinGW-w64
-    // pow with a whole-number exponent (x^10 in the thermal conductivity) is a few units in
-    // the last place off. Such a number must still lie within the case's own tolerance of
-    // the Linux answer; texts, integers, error values and numbers of exact cases must match.
-    const WindowsBuild& build = GetParam();
+// The conformance cases as formulas, one a line.
+std::string conformanceFormulas(const std::vector<Case>& cases) {
     std::vector<TableFunction> functions = tableFunctions();
-    std::vector<Case> cases = kaltra::test::readConformanceCases();
-    ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
     std::string formulas;
     for (const Case& c : cases) formulas += formulaOf(c, functions) + "\n";
+    return formulas;
+}
 
-    Outcome onLinux = runLinux(scratch, "", formulas);
-    Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
-    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
-    ASSERT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
-    std::vector<std::string> expected = linesOf(onLinux.out), got = linesOf(onWindows.out);
+// Windows answers against Linux answers, case by case: bit for bit the same answers, printed
+// with 17 significant digits. Where the last bits of a number differ, the C runtimes'
+// elementary functions are the cause: MinGW-w64's and glibc's exp, log and pow round
+// differently for about one argument in a thousand, and the 64-bit MinGW-w64 pow with a
+// whole-number exponent (x^10 in the thermal conductivity) is a few units in the last place
+// off. Such a number must still lie within the case's own tolerance of the Linux answer;
+// texts, integers, error values and numbers of exact cases must match.
+void expectLinuxAnswers(const std::string& what, const std::vector<Case>& cases, const std::vector<std::string>& got,
+                        const std::vector<std::string>& expected) {
+    std::vector<TableFunction> functions = tableFunctions();
     ASSERT_EQ(expected.size(), cases.size());
-    ASSERT_EQ(got.size(), cases.size()) << build.name;
-
+    ASSERT_EQ(got.size(), cases.size()) << what;
     int identical = 0, differing = 0;
     std::uint64_t mostUlps = 0;
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -312,25 +311,38 @@ TEST_P(WineAddin, AnswersEveryConformanceCaseAsTheLinuxBuildDoes) {
             continue;
         }
         ++differing;
-        std::string what = build.name + std::string(" case ") + c.id + " " + formulaOf(c, functions) + ": Windows " +
-                           got[i] + ", Linux " + expected[i];
+        std::string shown = what + " case " + c.id + " " + formulaOf(c, functions) + ": Windows " + got[i] +
+                            ", Linux " + expected[i];
         char* end = nullptr;
         double w = std::strtod(got[i].c_str(), &end);
         bool windowsNumber = !got[i].empty() && *end == 0;
         double l = std::strtod(expected[i].c_str(), &end);
         bool linuxNumber = !expected[i].empty() && *end == 0;
         if (c.kind != "num" || !windowsNumber || !linuxNumber || (c.tol.empty() && c.atol.empty())) {
-            ADD_FAILURE() << what;
+            ADD_FAILURE() << shown;
             continue;
         }
         double tol = std::atof(c.tol.c_str()), atol = std::atof(c.atol.c_str());
         std::uint64_t ulps = ulpsApart(w, l);
         mostUlps = std::max(mostUlps, ulps);
-        std::printf("  differs by %llu ulp: %s\n", static_cast<unsigned long long>(ulps), what.c_str());
-        EXPECT_LE(std::fabs(w - l), std::max(tol * std::fabs(l), atol)) << what;
+        std::printf("  differs by %llu ulp: %s\n", static_cast<unsigned long long>(ulps), shown.c_str());
+        EXPECT_LE(std::fabs(w - l), std::max(tol * std::fabs(l), atol)) << shown;
     }
-    std::printf("%s: %zu conformance cases, %d bit-identical with Linux, %d differ (at most %llu ulp)\n", build.name,
+    std::printf("%s: %zu conformance cases, %d bit-identical with Linux, %d differ (at most %llu ulp)\n", what.c_str(),
                 cases.size(), identical, differing, static_cast<unsigned long long>(mostUlps));
+}
+
+TEST_P(WineAddin, AnswersEveryConformanceCaseAsTheLinuxBuildDoes) {
+    // The same batch, in the same order, through both hosts.
+    const WindowsBuild& build = GetParam();
+    std::vector<Case> cases = kaltra::test::readConformanceCases();
+    ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
+    std::string formulas = conformanceFormulas(cases);
+    Outcome onLinux = runLinux(scratch, "", formulas);
+    Outcome onWindows = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    ASSERT_EQ(onWindows.status, 0) << build.name << ": " << onWindows.err;
+    expectLinuxAnswers(build.name, cases, linesOf(onWindows.out), linesOf(onLinux.out));
 }
 
 TEST_P(WineAddin, ComputesTheCycleWorksheetAsTheLinuxBuildDoes) {
@@ -344,6 +356,64 @@ TEST_P(WineAddin, ComputesTheCycleWorksheetAsTheLinuxBuildDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, WineAddin, ::testing::ValuesIn(kBuilds),
+                         [](const ::testing::TestParamInfo<WindowsBuild>& info) {
+                             return std::string(info.param.folder);
+                         });
+
+// ---- The C interface: kaltra.dll ----------------------------------------------------------
+// kaltra-c.exe, the C interface's own C program, loads kaltra.dll beside it.
+
+class WineCapi : public WineAddin {
+protected:
+    std::string capiFolder() const { return windowsBuildFolder() + "/" + GetParam().folder + "/capi"; }
+
+    Outcome runCapi(const std::string& input) const {
+        return scratch.run("wine " + shellQuoted(capiFolder() + "/kaltra-c.exe"), input);
+    }
+};
+
+// kaltra.dll exports the C interface alone and imports nothing but KERNEL32 and msvcrt.
+TEST_P(WineCapi, ExportsTheCInterfaceAndImportsOnlyTheRuntime) {
+    const WindowsBuild& build = GetParam();
+    PeFile pe = readPeFile(scratch, build.objdump, capiFolder() + "/kaltra.dll");
+    std::set<std::string> libraries;
+    for (const auto& [library, names] : pe.imports) libraries.insert(library);
+    EXPECT_EQ(libraries, (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL"})) << build.name;
+    std::set<std::string> exported;
+    for (const auto& [name, ordinal] : pe.exports) exported.insert(name);
+    for (const TableFunction& function : tableFunctions())
+        EXPECT_EQ(exported.count("kaltra_" + function.name), 1u) << build.name << " does not export kaltra_" << function.name;
+    for (const std::string& name : exported) EXPECT_EQ(name.rfind("kaltra_", 0), 0u) << build.name << " exports " << name;
+    EXPECT_GT(exported.size(), static_cast<std::size_t>(kaltra::kFunctionCount));
+}
+
+TEST_P(WineCapi, AnswersEveryConformanceCaseAsTheAddinAndTheLinuxLibraryDo) {
+    // kaltra.dll under Wine against the add-in under Wine (the same C runtime: bit for bit)
+    // and against libkaltra.so on Linux (the rule of the add-ins' own comparison).
+    const WindowsBuild& build = GetParam();
+    std::vector<Case> cases = kaltra::test::readConformanceCases();
+    ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
+    std::string formulas = conformanceFormulas(cases);
+    Outcome dll = runCapi(formulas);
+    Outcome addin = runWindows(scratch, build, "--addin " + shellQuoted(addinPath()), formulas);
+    Outcome onLinux = scratch.run(shellQuoted(KALTRA_C_PATH), formulas);
+    ASSERT_EQ(dll.status, 0) << build.name << ": " << dll.err;
+    ASSERT_EQ(addin.status, 0) << build.name << ": " << addin.err;
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    std::vector<std::string> got = linesOf(dll.out), fromAddin = linesOf(addin.out);
+    ASSERT_EQ(got.size(), cases.size()) << build.name;
+    ASSERT_EQ(fromAddin.size(), cases.size()) << build.name;
+    int identical = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(got[i], fromAddin[i]) << build.name << " case " << cases[i].id;
+        identical += got[i] == fromAddin[i];
+    }
+    std::printf("%s kaltra.dll: %d of %zu conformance answers bit-identical with %s under Wine\n", build.name, identical,
+                cases.size(), build.addin);
+    expectLinuxAnswers(build.name + std::string(" kaltra.dll"), cases, got, linesOf(onLinux.out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, WineCapi, ::testing::ValuesIn(kBuilds),
                          [](const ::testing::TestParamInfo<WindowsBuild>& info) {
                              return std::string(info.param.folder);
                          });

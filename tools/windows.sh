@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows add-ins Kaltra64.xll and Kaltra32.xll: installs what their build and tests need
-# on Debian 12, cross-builds both with MinGW-w64 (each with the stand-in Excel XLCALL32.DLL
-# and the host kaltra.exe), and runs their tests under Wine.
+# on Debian 12, cross-builds both with MinGW-w64 (each with the stand-in Excel XLCALL32.DLL,
+# the host kaltra.exe, and the C interface kaltra.dll with its program kaltra-c.exe), and runs
+# their tests under Wine.
 #
 #   bash tools/windows.sh         install, build, test
 #   bash tools/windows.sh dist    the same, then put both add-ins and INSTALL.md into dist/
@@ -46,7 +47,7 @@ took "Windows builds"
 
 # The Linux build answers what the Windows builds are compared with, and runs the tests.
 cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$linux_build" -j"$jobs" --target wine_test kaltra Kaltra64
+cmake --build "$linux_build" -j"$jobs" --target wine_test kaltra Kaltra64 kaltra_c
 took "Linux build"
 
 # ---- Wine -------------------------------------------------------------------------------
