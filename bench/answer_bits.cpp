@@ -5,14 +5,16 @@
 //   kaltra_answer_bits calls              writes the call list (one call a line) to stdout
 //   kaltra_answer_bits answers <list>     makes the calls of a list in order and writes each
 //                                         answer: kind, bits in hex, the number as %.17g
+//   kaltra_answer_bits describe <list>    writes the calls of a list readably, one a line
 //
 // The list is made once and then replayed by every build under comparison, so the inputs are
 // the same bytes whatever the builds compute. It covers all 33 functions, every fluid with
 // coefficient sets under its name, formula and long name, fluids without sets, unknown names, every unit code (0 to 7, and 8, -1, 15 whose low bits select a system),
 // states across each fluid's whole range (below Tmin, the dome, its edges, the critical point,
 // above Tmax), non-finite and extreme inputs, and calls in a row that fall within the
-// coefficient caches' 2^-23 in reduced temperature of each other. The calls run in one
-// process in list order, so what the caches carry from one call to the next is compared too.
+// coefficient caches' 2^-23 in reduced temperature of each other, the saturation functions
+// among them between calls that read what each cache holds. The calls run in one process in
+// list order, so what the caches carry from one call to the next is compared too.
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
@@ -196,6 +198,71 @@ void writeCacheCalls(const RefrigerantRecord& a, const RefrigerantRecord& b) {
     }
 }
 
+// Calls that answer from a saturation state (or, for KaltPsat, from the vapor pressure alone)
+// met between calls that show what the four coefficient caches hold. The probe, the enthalpy
+// of a vapor at (T, P), reads all four: its density solve the two pressure caches, its
+// Helmholtz energy and entropy the two residual caches. A probe lies within 2^-23 in Tr of
+// one earlier temperature and outside it of another, so that its bits tell which of the two
+// each cache holds:
+//   miss    the caches at a far temperature; the call at t0; probe at t0 + 0.6e-7 (in Tr)
+//   hit     the caches at t0; the call at t0 + 0.8e-7; probe at t0 - 0.6e-7
+//   other   the caches at t0; the call on the other fluid; probe at t0 + 0.6e-7
+// A call that left a cache where the full saturation state would not have (or did not move
+// one the full state would have) changes the probe's answer.
+void writeSaturationCacheCalls(const RefrigerantRecord& a, const RefrigerantRecord& b) {
+    struct Shift {
+        const RefrigerantRecord& record;
+        double t0, tcAbs;
+        double at(double dtr) const { return t0 + dtr * tcAbs; }
+    };
+    auto shiftOf = [](const RefrigerantRecord& r) {
+        const double* k = constantsOf(r);
+        return Shift{r, k[slot::minTemp] + 0.55 * (k[slot::critTemp] - k[slot::minTemp]), k[slot::critTemp] + kRankineOffset};
+    };
+    const Shift sa = shiftOf(a), sb = shiftOf(b);
+    auto probe = [](const RefrigerantRecord& r, double t) {
+        writeCall("KaltHofTP", r.name, t, 0.5 * saturationPressure(r, t), 0, 0);
+    };
+    // Fills all four caches at t (a compressed liquid's volume and enthalpy).
+    auto fill = [](const RefrigerantRecord& r, double t) {
+        writeCall("KaltHofTP", r.name, t, 2.0 * saturationPressure(r, t), 0, 0);
+    };
+    // The calls under test, at temperature t of a fluid whose saturation state at its t0 is s.
+    auto callsAt = [](const RefrigerantRecord& r, double t, const SaturationState& s, auto&& each) {
+        for (const char* f : {"KaltPsat", "KaltVf", "KaltVg", "KaltHf", "KaltHg", "KaltSf", "KaltSg"})
+            each([=] { writeCall(f, r.name, t, 0, 0, 0); });
+        const double volumes[] = {0.9 * s.liquidVolume, s.liquidVolume, 0.5 * (s.liquidVolume + s.vaporVolume),
+                                  s.vaporVolume, 3.0 * s.vaporVolume};
+        for (const char* f : {"KaltPofTV", "KaltZofTV", "KaltHofTV", "KaltSofTV"})
+            for (double v : volumes) each([=] { writeCall(f, r.name, t, v, 0, 0); });
+        for (const char* f : {"KaltCpofTP", "KaltCvofTP"})
+            for (double p : {2.0 * s.satPressure, 0.5 * s.satPressure}) each([=] { writeCall(f, r.name, t, p, 0, 0); });
+        // The saturation temperature of this pressure is t (to the bisection's resolution).
+        const double p = saturationPressure(r, t);
+        const double hf = satLiquidEnthalpy(r, t), hg = satVaporEnthalpy(r, t);
+        const double sf = satLiquidEntropy(r, t), sg = satVaporEntropy(r, t);
+        for (double h : {hf - 20.0, 0.5 * (hf + hg), hg + 20.0}) each([=] { writeCall("KaltTofPH", r.name, p, h, 0, 0); });
+        for (double x : {sf - 0.02, 0.5 * (sf + sg), sg + 0.02}) each([=] { writeCall("KaltTofPS", r.name, p, x, 0, 0); });
+    };
+    const SaturationState satA = saturationState(a, sa.t0), satB = saturationState(b, sb.t0);
+    callsAt(a, sa.t0, satA, [&](auto&& call) {  // miss
+        fill(a, sa.at(5e-4));
+        call();
+        probe(a, sa.at(0.6e-7));
+    });
+    callsAt(a, sa.at(0.8e-7), satA, [&](auto&& call) {  // hit
+        fill(a, sa.t0);
+        call();
+        probe(a, sa.at(-0.6e-7));
+    });
+    callsAt(b, sb.t0, satB, [&](auto&& call) {  // other
+        fill(a, sa.t0);
+        call();
+        probe(a, sa.at(0.6e-7));
+        probe(b, sb.at(0.6e-7));
+    });
+}
+
 void writeCalls() {
     // Catalogue and label functions, every index and unit code and beyond.
     for (int units = -2; units <= 10; ++units)
@@ -249,6 +316,16 @@ void writeCalls() {
     writeCacheCalls(r134a, r22);
     writeCacheCalls(r22, r13b1);
     writeCacheCalls(r13b1, r134a);
+    // The saturation side's caches: an MBWR fluid after another, and each form after the other.
+    const RefrigerantRecord& r717 = *findRefrigerant("R717");
+    const RefrigerantRecord& r31 = *findRefrigerant("R31");
+    const RefrigerantRecord& r704 = *findRefrigerant("R704");
+    writeSaturationCacheCalls(r134a, r22);
+    writeSaturationCacheCalls(r22, r134a);
+    writeSaturationCacheCalls(r717, r13b1);
+    writeSaturationCacheCalls(r13b1, r717);
+    writeSaturationCacheCalls(r31, r704);
+    writeSaturationCacheCalls(r704, r31);
 }
 
 // ---- Replaying a list ---------------------------------------------------------------------
@@ -304,14 +381,35 @@ int replay(const char* path) {
     return 0;
 }
 
+// Writes each call of a list as a reader would type it: function, the name's text, the two
+// doubles as %.17g, the unit code and the index.
+int describe(const char* path) {
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", path);
+        return 2;
+    }
+    std::string function, nameHex, aHex, bHex;
+    int units = 0, index = 0;
+    while (in >> function >> nameHex >> aHex >> bHex >> units >> index) {
+        std::string name = bytesOfHex(nameHex);
+        if (name.size() > 40) name = name.substr(0, 12) + "...(" + std::to_string(name.size()) + " bytes)";
+        std::printf("%s(\"%s\", %.17g, %.17g, units %d, index %d)\n", function.c_str(), name.c_str(),
+                    doubleOfBits(std::strtoull(aHex.c_str(), nullptr, 16)),
+                    doubleOfBits(std::strtoull(bHex.c_str(), nullptr, 16)), units, index);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "describe") == 0) return describe(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "calls") == 0) {
         writeCalls();
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "answers") == 0) return replay(argv[2]);
-    std::fprintf(stderr, "usage: %s calls | answers <call list>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s calls | answers <call list> | describe <call list>\n", argv[0]);
     return 2;
 }
