@@ -223,9 +223,10 @@ void writeSaturationCacheCalls(const RefrigerantRecord& a, const RefrigerantReco
     auto probe = [](const RefrigerantRecord& r, double t) {
         writeCall("KaltHofTP", r.name, t, 0.5 * saturationPressure(r, t), 0, 0);
     };
-    // Fills all four caches at t (a compressed liquid's volume and enthalpy).
-    auto fill = [](const RefrigerantRecord& r, double t) {
-        writeCall("KaltHofTP", r.name, t, 2.0 * saturationPressure(r, t), 0, 0);
+    // Fills all four caches at exactly t (a compressed liquid's volume and enthalpy), after a
+    // call far from t, so that no cache keeps a temperature just short of t.
+    auto fill = [](const Shift& s, double t) {
+        for (double tf : {s.at(5e-4), t}) writeCall("KaltHofTP", s.record.name, tf, 2.0 * saturationPressure(s.record, tf), 0, 0);
     };
     // The calls under test, at temperature t of a fluid whose saturation state at its t0 is s.
     auto callsAt = [](const RefrigerantRecord& r, double t, const SaturationState& s, auto&& each) {
@@ -246,17 +247,17 @@ void writeSaturationCacheCalls(const RefrigerantRecord& a, const RefrigerantReco
     };
     const SaturationState satA = saturationState(a, sa.t0), satB = saturationState(b, sb.t0);
     callsAt(a, sa.t0, satA, [&](auto&& call) {  // miss
-        fill(a, sa.at(5e-4));
+        fill(sa, sa.at(5e-4));
         call();
         probe(a, sa.at(0.6e-7));
     });
     callsAt(a, sa.at(0.8e-7), satA, [&](auto&& call) {  // hit
-        fill(a, sa.t0);
+        fill(sa, sa.t0);
         call();
         probe(a, sa.at(-0.6e-7));
     });
     callsAt(b, sb.t0, satB, [&](auto&& call) {  // other
-        fill(a, sa.t0);
+        fill(sa, sa.t0);
         call();
         probe(a, sa.at(0.6e-7));
         probe(b, sb.at(0.6e-7));
