@@ -317,16 +317,11 @@ void writeCalls() {
     writeCacheCalls(r134a, r22);
     writeCacheCalls(r22, r13b1);
     writeCacheCalls(r13b1, r134a);
-    // The saturation side's caches: an MBWR fluid after another, and each form after the other.
-    const RefrigerantRecord& r717 = *findRefrigerant("R717");
-    const RefrigerantRecord& r31 = *findRefrigerant("R31");
-    const RefrigerantRecord& r704 = *findRefrigerant("R704");
-    writeSaturationCacheCalls(r134a, r22);
-    writeSaturationCacheCalls(r22, r134a);
-    writeSaturationCacheCalls(r717, r13b1);
-    writeSaturationCacheCalls(r13b1, r717);
-    writeSaturationCacheCalls(r31, r704);
-    writeSaturationCacheCalls(r704, r31);
+    // The saturation side's caches: an MBWR fluid after another, each form after the other,
+    // and the fluids whose density solve takes its own path (Newton steps or bisection only).
+    const char* const pairs[][2] = {{"R134a", "R22"}, {"R22", "R134a"}, {"R717", "R13b1"},
+                                    {"R13b1", "R717"}, {"R31", "R704"},  {"R704", "R31"}};
+    for (const auto& pair : pairs) writeSaturationCacheCalls(*findRefrigerant(pair[0]), *findRefrigerant(pair[1]));
 }
 
 // ---- Replaying a list ---------------------------------------------------------------------
@@ -356,50 +351,59 @@ void writeAnswer(const xl::XLOPER* r) {
     }
 }
 
-int replay(const char* path) {
+// One call of a list, read back: the function's name, the name's bytes and the arguments.
+struct ListedCall {
+    std::string function, name;
+    double a, b;
+    int units, index;
+};
+
+// Reads a list and hands each call to `each` in order; false when the list cannot be read or
+// `each` refuses a call.
+template <typename Each>
+bool forEachCall(const char* path, const Each& each) {
     std::ifstream in(path);
     if (!in) {
         std::fprintf(stderr, "cannot read %s\n", path);
-        return 2;
+        return false;
     }
-    std::string function, nameHex;
-    std::string aHex, bHex;
+    std::string function, nameHex, aHex, bHex;
     int units = 0, index = 0;
     long line = 0;
     while (in >> function >> nameHex >> aHex >> bHex >> units >> index) {
         ++line;
-        const Function* f = functionNamed(function.c_str());
-        if (f == nullptr) {
-            std::fprintf(stderr, "line %ld: unknown function %s\n", line, function.c_str());
-            return 2;
-        }
-        const std::string name = bytesOfHex(nameHex);
-        const Arguments x{name.c_str(), doubleOfBits(std::strtoull(aHex.c_str(), nullptr, 16)),
-                          doubleOfBits(std::strtoull(bHex.c_str(), nullptr, 16)), static_cast<short>(units),
-                          static_cast<short>(index)};
-        writeAnswer(f->call(x));
+        const ListedCall call{function, bytesOfHex(nameHex), doubleOfBits(std::strtoull(aHex.c_str(), nullptr, 16)),
+                              doubleOfBits(std::strtoull(bHex.c_str(), nullptr, 16)), units, index};
+        if (!each(call, line)) return false;
     }
-    return 0;
+    return true;
 }
 
-// Writes each call of a list as a reader would type it: function, the name's text, the two
-// doubles as %.17g, the unit code and the index.
+int replay(const char* path) {
+    const bool read = forEachCall(path, [](const ListedCall& call, long line) {
+        const Function* f = functionNamed(call.function.c_str());
+        if (f == nullptr) {
+            std::fprintf(stderr, "line %ld: unknown function %s\n", line, call.function.c_str());
+            return false;
+        }
+        writeAnswer(f->call({call.name.c_str(), call.a, call.b, static_cast<short>(call.units),
+                             static_cast<short>(call.index)}));
+        return true;
+    });
+    return read ? 0 : 2;
+}
+
+// Writes each call of a list as a reader would type it: function, the name's text (a long
+// one cut short), the two doubles as %.17g, the unit code and the index.
 int describe(const char* path) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path);
-        return 2;
-    }
-    std::string function, nameHex, aHex, bHex;
-    int units = 0, index = 0;
-    while (in >> function >> nameHex >> aHex >> bHex >> units >> index) {
-        std::string name = bytesOfHex(nameHex);
+    const bool read = forEachCall(path, [](const ListedCall& call, long) {
+        std::string name = call.name;
         if (name.size() > 40) name = name.substr(0, 12) + "...(" + std::to_string(name.size()) + " bytes)";
-        std::printf("%s(\"%s\", %.17g, %.17g, units %d, index %d)\n", function.c_str(), name.c_str(),
-                    doubleOfBits(std::strtoull(aHex.c_str(), nullptr, 16)),
-                    doubleOfBits(std::strtoull(bHex.c_str(), nullptr, 16)), units, index);
-    }
-    return 0;
+        std::printf("%s(\"%s\", %.17g, %.17g, units %d, index %d)\n", call.function.c_str(), name.c_str(), call.a,
+                    call.b, call.units, call.index);
+        return true;
+    });
+    return read ? 0 : 2;
 }
 
 }  // namespace
