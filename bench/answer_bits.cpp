@@ -5,14 +5,16 @@
 //   kaltra_answer_bits calls              writes the call list (one call a line) to stdout
 //   kaltra_answer_bits answers <list>     makes the calls of a list in order and writes each
 //                                         answer: kind, bits in hex, the number as %.17g
+//   kaltra_answer_bits describe <list>    writes the calls of a list readably, one a line
 //
 // The list is made once and then replayed by every build under comparison, so the inputs are
 // the same bytes whatever the builds compute. It covers all 33 functions, every fluid with
 // coefficient sets under its name, formula and long name, fluids without sets, unknown names, every unit code (0 to 7, and 8, -1, 15 whose low bits select a system),
 // states across each fluid's whole range (below Tmin, the dome, its edges, the critical point,
 // above Tmax), non-finite and extreme inputs, and calls in a row that fall within the
-// coefficient caches' 2^-23 in reduced temperature of each other. The calls run in one
-// process in list order, so what the caches carry from one call to the next is compared too.
+// coefficient caches' 2^-23 in reduced temperature of each other, the saturation functions
+// among them between calls that read what each cache holds. The calls run in one process in
+// list order, so what the caches carry from one call to the next is compared too.
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
@@ -196,6 +198,72 @@ void writeCacheCalls(const RefrigerantRecord& a, const RefrigerantRecord& b) {
     }
 }
 
+// Calls that answer from a saturation state (or, for KaltPsat, from the vapor pressure alone)
+// met between calls that show what the four coefficient caches hold. The probe, the enthalpy
+// of a vapor at (T, P), reads all four: its density solve the two pressure caches, its
+// Helmholtz energy and entropy the two residual caches. A probe lies within 2^-23 in Tr of
+// one earlier temperature and outside it of another, so that its bits tell which of the two
+// each cache holds:
+//   miss    the caches at a far temperature; the call at t0; probe at t0 + 0.6e-7 (in Tr)
+//   hit     the caches at t0; the call at t0 + 0.8e-7; probe at t0 - 0.6e-7
+//   other   the caches at t0; the call on the other fluid; probe at t0 + 0.6e-7
+// A call that left a cache where the full saturation state would not have (or did not move
+// one the full state would have) changes the probe's answer.
+void writeSaturationCacheCalls(const RefrigerantRecord& a, const RefrigerantRecord& b) {
+    struct Shift {
+        const RefrigerantRecord& record;
+        double t0, tcAbs;
+        double at(double dtr) const { return t0 + dtr * tcAbs; }
+    };
+    auto shiftOf = [](const RefrigerantRecord& r) {
+        const double* k = constantsOf(r);
+        return Shift{r, k[slot::minTemp] + 0.55 * (k[slot::critTemp] - k[slot::minTemp]), k[slot::critTemp] + kRankineOffset};
+    };
+    const Shift sa = shiftOf(a), sb = shiftOf(b);
+    auto probe = [](const RefrigerantRecord& r, double t) {
+        writeCall("KaltHofTP", r.name, t, 0.5 * saturationPressure(r, t), 0, 0);
+    };
+    // Fills all four caches at exactly t (a compressed liquid's volume and enthalpy), after a
+    // call far from t, so that no cache keeps a temperature just short of t.
+    auto fill = [](const Shift& s, double t) {
+        for (double tf : {s.at(5e-4), t}) writeCall("KaltHofTP", s.record.name, tf, 2.0 * saturationPressure(s.record, tf), 0, 0);
+    };
+    // The calls under test, at temperature t of a fluid whose saturation state at its t0 is s.
+    auto callsAt = [](const RefrigerantRecord& r, double t, const SaturationState& s, auto&& each) {
+        for (const char* f : {"KaltPsat", "KaltVf", "KaltVg", "KaltHf", "KaltHg", "KaltSf", "KaltSg"})
+            each([=] { writeCall(f, r.name, t, 0, 0, 0); });
+        const double volumes[] = {0.9 * s.liquidVolume, s.liquidVolume, 0.5 * (s.liquidVolume + s.vaporVolume),
+                                  s.vaporVolume, 3.0 * s.vaporVolume};
+        for (const char* f : {"KaltPofTV", "KaltZofTV", "KaltHofTV", "KaltSofTV"})
+            for (double v : volumes) each([=] { writeCall(f, r.name, t, v, 0, 0); });
+        for (const char* f : {"KaltCpofTP", "KaltCvofTP"})
+            for (double p : {2.0 * s.satPressure, 0.5 * s.satPressure}) each([=] { writeCall(f, r.name, t, p, 0, 0); });
+        // The saturation temperature of this pressure is t (to the bisection's resolution).
+        const double p = saturationPressure(r, t);
+        const double hf = satLiquidEnthalpy(r, t), hg = satVaporEnthalpy(r, t);
+        const double sf = satLiquidEntropy(r, t), sg = satVaporEntropy(r, t);
+        for (double h : {hf - 20.0, 0.5 * (hf + hg), hg + 20.0}) each([=] { writeCall("KaltTofPH", r.name, p, h, 0, 0); });
+        for (double x : {sf - 0.02, 0.5 * (sf + sg), sg + 0.02}) each([=] { writeCall("KaltTofPS", r.name, p, x, 0, 0); });
+    };
+    const SaturationState satA = saturationState(a, sa.t0), satB = saturationState(b, sb.t0);
+    callsAt(a, sa.t0, satA, [&](auto&& call) {  // miss
+        fill(sa, sa.at(5e-4));
+        call();
+        probe(a, sa.at(0.6e-7));
+    });
+    callsAt(a, sa.at(0.8e-7), satA, [&](auto&& call) {  // hit
+        fill(sa, sa.t0);
+        call();
+        probe(a, sa.at(-0.6e-7));
+    });
+    callsAt(b, sb.t0, satB, [&](auto&& call) {  // other
+        fill(sa, sa.t0);
+        call();
+        probe(a, sa.at(0.6e-7));
+        probe(b, sb.at(0.6e-7));
+    });
+}
+
 void writeCalls() {
     // Catalogue and label functions, every index and unit code and beyond.
     for (int units = -2; units <= 10; ++units)
@@ -249,6 +317,11 @@ void writeCalls() {
     writeCacheCalls(r134a, r22);
     writeCacheCalls(r22, r13b1);
     writeCacheCalls(r13b1, r134a);
+    // The saturation side's caches: an MBWR fluid after another, each form after the other,
+    // and the fluids whose density solve takes its own path (Newton steps or bisection only).
+    const char* const pairs[][2] = {{"R134a", "R22"}, {"R22", "R134a"}, {"R717", "R13b1"},
+                                    {"R13b1", "R717"}, {"R31", "R704"},  {"R704", "R31"}};
+    for (const auto& pair : pairs) writeSaturationCacheCalls(*findRefrigerant(pair[0]), *findRefrigerant(pair[1]));
 }
 
 // ---- Replaying a list ---------------------------------------------------------------------
@@ -278,40 +351,70 @@ void writeAnswer(const xl::XLOPER* r) {
     }
 }
 
-int replay(const char* path) {
+// One call of a list, read back: the function's name, the name's bytes and the arguments.
+struct ListedCall {
+    std::string function, name;
+    double a, b;
+    int units, index;
+};
+
+// Reads a list and hands each call to `each` in order; false when the list cannot be read or
+// `each` refuses a call.
+template <typename Each>
+bool forEachCall(const char* path, const Each& each) {
     std::ifstream in(path);
     if (!in) {
         std::fprintf(stderr, "cannot read %s\n", path);
-        return 2;
+        return false;
     }
-    std::string function, nameHex;
-    std::string aHex, bHex;
+    std::string function, nameHex, aHex, bHex;
     int units = 0, index = 0;
     long line = 0;
     while (in >> function >> nameHex >> aHex >> bHex >> units >> index) {
         ++line;
-        const Function* f = functionNamed(function.c_str());
-        if (f == nullptr) {
-            std::fprintf(stderr, "line %ld: unknown function %s\n", line, function.c_str());
-            return 2;
-        }
-        const std::string name = bytesOfHex(nameHex);
-        const Arguments x{name.c_str(), doubleOfBits(std::strtoull(aHex.c_str(), nullptr, 16)),
-                          doubleOfBits(std::strtoull(bHex.c_str(), nullptr, 16)), static_cast<short>(units),
-                          static_cast<short>(index)};
-        writeAnswer(f->call(x));
+        const ListedCall call{function, bytesOfHex(nameHex), doubleOfBits(std::strtoull(aHex.c_str(), nullptr, 16)),
+                              doubleOfBits(std::strtoull(bHex.c_str(), nullptr, 16)), units, index};
+        if (!each(call, line)) return false;
     }
-    return 0;
+    return true;
+}
+
+int replay(const char* path) {
+    const bool read = forEachCall(path, [](const ListedCall& call, long line) {
+        const Function* f = functionNamed(call.function.c_str());
+        if (f == nullptr) {
+            std::fprintf(stderr, "line %ld: unknown function %s\n", line, call.function.c_str());
+            return false;
+        }
+        writeAnswer(f->call({call.name.c_str(), call.a, call.b, static_cast<short>(call.units),
+                             static_cast<short>(call.index)}));
+        return true;
+    });
+    return read ? 0 : 2;
+}
+
+// Writes each call of a list as a reader would type it: function, the name's text (a long
+// one cut short), the two doubles as %.17g, the unit code and the index.
+int describe(const char* path) {
+    const bool read = forEachCall(path, [](const ListedCall& call, long) {
+        std::string name = call.name;
+        if (name.size() > 40) name = name.substr(0, 12) + "...(" + std::to_string(name.size()) + " bytes)";
+        std::printf("%s(\"%s\", %.17g, %.17g, units %d, index %d)\n", call.function.c_str(), name.c_str(), call.a,
+                    call.b, call.units, call.index);
+        return true;
+    });
+    return read ? 0 : 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "describe") == 0) return describe(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "calls") == 0) {
         writeCalls();
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "answers") == 0) return replay(argv[2]);
-    std::fprintf(stderr, "usage: %s calls | answers <call list>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s calls | answers <call list> | describe <call list>\n", argv[0]);
     return 2;
 }

@@ -35,6 +35,13 @@ done
 if cmp -s "$out/answers-before.txt" "$out/answers-now.txt"; then
   echo "identical: $(wc -l < "$out/calls.txt") answers, bit for bit ($revision against the work tree)"
 else
+  # Every changed call, readable, with both answers; and how many per function and fluid.
+  "$out/now/build/bench/kaltra_answer_bits" describe "$out/calls.txt" > "$out/calls-readable.txt"
+  paste -d '\t' "$out/calls-readable.txt" "$out/answers-before.txt" "$out/answers-now.txt" |
+    awk -F '\t' '$2 != $3 { print NR "\t" $0 }' > "$out/changed.txt"
+  echo "$(wc -l < "$out/changed.txt") of $(wc -l < "$out/calls.txt") answers changed; all of them in $out/changed.txt" \
+    "(line, call, before, now); by function and fluid:"
+  sed -E 's/^[0-9]+\t([A-Za-z]+)\("([^"]*)".*/\1 \2/' "$out/changed.txt" | sort | uniq -c | sort -k2,2 -k3,3
   echo "DIFFERENT answers ($revision against the work tree); first differences (line, before, now):"
   diff "$out/answers-before.txt" "$out/answers-now.txt" | head -20
   exit 1

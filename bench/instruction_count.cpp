@@ -75,9 +75,31 @@ void countParts() {
                 kPartLogArguments, false);
     evaluations("part/pow", [](const RefrigerantRecord&, double, double x) { return std::pow(x, 1.5); }, mbwr,
                 kPartPowBases, false);
+    {
+        const VaporPressureArguments x = vaporPressureArguments();
+        const std::size_t n = x.tau.size();
+        count("part/exp+2pow", kCallsPerPart, [&] {
+            for (int i = 0; i < kCallsPerPart; ++i) {
+                const std::size_t j = static_cast<std::size_t>(i) % n;
+                sink = std::exp(x.exponent[j]);
+                sink = std::pow(x.tau[j], 6.5);
+                sink = std::pow(x.tau[j], 1.5);
+            }
+        });
+    }
     evaluations("part/unitConversion",
                 [](const RefrigerantRecord&, double, double x) { return temperatureIn(kMeasuredUnits, x); }, mbwr,
                 kPartConversionArguments, false);
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord* record = recordAt(index);
+        if (record == nullptr || record->name == nullptr) break;
+        for (int kind = 0; kind < 3; ++kind) {
+            const char* volatile text = lookupText(*record, kind);
+            count(std::string("lookup/") + kLookupKinds[kind] + "/" + record->name, kCallsPerPart, [&] {
+                for (int i = 0; i < kCallsPerPart; ++i) pointerSink = findRefrigerant(text);
+            });
+        }
+    }
     for (const char* fluid : kMeasuredFluids) {
         const RefrigerantRecord* record = findRefrigerant(fluid);
         const char* volatile name = fluid;
@@ -98,6 +120,12 @@ int main() {
     for (const std::string& fluid : skipped)
         std::fprintf(stderr, "note: %s has no coefficient sets yet; its calls are skipped\n", fluid.c_str());
     countParts();
+    for (const Scenario& s : positionScenarios()) {
+        s.call(s.calls[0]);
+        count("position/" + s.function + "/" + s.fluid, kCallsPerScenario, [&] {
+            for (int i = 0; i < kCallsPerScenario; ++i) sink = s.call(s.calls[0])->val.num;
+        });
+    }
     for (const Scenario& s : all) {
         for (const Arguments& x : s.calls) s.call(x);
         const int calls = kCallsPerScenario * static_cast<int>(s.calls.size());

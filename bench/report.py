@@ -2,7 +2,7 @@
 """Turns the benchmark's JSON, the evaluation counts and the worksheet timings into the tables
 of docs/performance.md.
 
-    report.py COUNTS.tsv BENCH.json SHEET.txt [INSTRUCTIONS_DIR] > tables.md
+    report.py COUNTS.tsv BENCH.json SHEET.txt [INSTRUCTIONS_DIR] [--before BENCH.json INSTRUCTIONS_DIR] > tables.md
 
 The floor of a scenario is the sum, over every kind of evaluation, of the number of
 evaluations one call makes (COUNTS, from the counting core) times the cost of one such
@@ -15,6 +15,10 @@ cost nothing of their own: they are made of the evaluations counted beside them.
 INSTRUCTIONS_DIR, when given, holds the callgrind dumps of kaltra_instructions (cg.1, cg.2,
 ...) and its list of calls (calls.tsv); the same floor is then also formed in instructions,
 exact where the times of a shared machine are not.
+
+--before names the benchmark JSON and the instruction dumps of an earlier revision measured
+with the same benchmark programs; a table per function then sets the new times and instruction
+counts against the old ones.
 """
 import glob
 import os
@@ -90,9 +94,11 @@ def read_instructions(directory):
                     total = int(line.split()[1])
         if name in calls and total is not None:
             per_call[name] = total / calls[name]
+    # In the order the program counted them (catalogue order for the lookups).
+    per_call = {name: per_call[name] for name in calls if name in per_call}
     loop = per_call.get("part/loop", 0.0)
     for name in list(per_call):
-        if name.startswith("part/") and name != "part/loop":
+        if (name.startswith("part/") or name.startswith("lookup/")) and name != "part/loop":
             per_call[name] = max(0.0, per_call[name] - loop)
     return per_call
 
@@ -143,20 +149,153 @@ def fmt_count(count):
         c = count.get(counter, 0.0)
         if c:
             parts.append("%s %g" % (label, c))
+    roots = count.get("mbwrDensity", 0.0) + count.get("cubicVolume", 0.0)
+    if roots:
+        parts.append("roots %g" % roots)
     return ", ".join(parts) if parts else "-"
 
 
+def lookup_fluids(times, instructions):
+    """The fluids of the lookup benchmarks, in catalogue order where the instruction counts give it."""
+    order = [k for k in instructions if k.startswith("lookup/name/")] or sorted(
+        k for k in times if k.startswith("lookup/name/"))
+    return [k.split("/")[2] for k in order if k in times]
+
+
+def write_lookups(out, times, instructions):
+    """The catalogue lookup of every fluid by each of its texts, and the functions whose cost is
+    the lookup, on every fluid."""
+    kinds = ["name", "formula", "longName"]
+    fluids = lookup_fluids(times, instructions)
+    if not fluids:
+        return
+    out.write("### The catalogue lookup per fluid (CPU ns, median; instructions)\n\n")
+    out.write("| fluid | by name, ns | by formula, ns | by long name, ns | instructions (name, formula, long name) |"
+              " `KaltMW` ns | `KaltIndex` ns | `KaltPsat` warm ns | instructions (`KaltMW`, `KaltIndex`, `KaltPsat`) |\n"
+              "|---|---:|---:|---:|---|---:|---:|---:|---|\n")
+    columns = {k: [] for k in kinds}
+    positions = {f: [] for f in ["KaltMW", "KaltIndex", "KaltPsat"]}
+
+    def ins(key):
+        return "%.0f" % instructions[key] if key in instructions else "-"
+
+    for fluid in fluids:
+        row = [fluid]
+        for k in kinds:
+            t = times.get("lookup/%s/%s" % (k, fluid))
+            columns[k].append(t)
+            row.append(fmt_ns(t) if t is not None else "-")
+        row.append(", ".join(ins("lookup/%s/%s" % (k, fluid)) for k in kinds))
+        for f in positions:
+            t = times.get("position/%s/%s" % (f, fluid))
+            if t is not None:
+                positions[f].append(t)
+            row.append(fmt_ns(t) if t is not None else "-")
+        row.append(", ".join(ins("position/%s/%s" % (f, fluid)) for f in positions))
+        out.write("| " + " | ".join(row) + " |\n")
+    out.write("\n")
+    for k in kinds:
+        v = [t for t in columns[k] if t is not None]
+        if v:
+            out.write("- lookup by %s: %s - %s ns, median %s\n" % (k, fmt_ns(min(v)), fmt_ns(max(v)),
+                                                                  fmt_ns(statistics.median(v))))
+    for f, v in positions.items():
+        if v:
+            out.write("- `%s`: %s - %s ns, median %s\n" % (f, fmt_ns(min(v)), fmt_ns(max(v)), fmt_ns(statistics.median(v))))
+    out.write("\n")
+
+
+def write_sweeps(out, rows, times, instructions):
+    """The functions of one temperature or pressure over a hundred distinct temperatures, in
+    units of one exp and two pow timed in the same run."""
+    unit = times.get("part/exp+2pow")
+    fluid_order = ["R134a", "R718", "R744", "R13b1"]
+    sweeps = sorted((r for r in rows if r[2] == "sweep"),
+                    key=lambda r: (REGISTRATION_ORDER.index(r[0]) if r[0] in REGISTRATION_ORDER else 99,
+                                   fluid_order.index(r[1]) if r[1] in fluid_order else 99))
+    if not sweeps or unit is None:
+        return
+    unit_ins = instructions.get("part/exp+2pow")
+    out.write("### Over a hundred distinct temperatures (sweep), against one exp and two pow\n\n")
+    out.write("One exp and two pow (the vapor-pressure equation's elementary functions, at R134a's sweep "
+              "arguments): %s ns%s.\n\n" % (fmt_ns(unit), "" if unit_ins is None else ", %.0f instructions" % unit_ins))
+    out.write("| function | fluid | ns/call | floor ns | time/floor | in exp+2pow | instructions/call | "
+              "instructions/floor | evaluations per call |\n|---|---|---:|---:|---:|---:|---:|---:|---|\n")
+    for r in sweeps:
+        function, fluid, state, t, f_lat, f_thr, count, i_call, i_floor = r
+        out.write("| `%s` | %s | %s | %s | %s | %.1f | %s | %s | %s |\n" % (
+            function, fluid, fmt_ns(t), fmt_ns(f_lat), "%.2f" % (t / f_lat) if f_lat > 0 else "-", t / unit,
+            "%.0f" % i_call if i_call is not None else "-",
+            "%.2f" % (i_call / i_floor) if i_call is not None and i_floor else "-", fmt_count(count)))
+    out.write("\n")
+
+
+def write_before_and_after(out, functions, times, instructions, before_times, before_instructions):
+    """Per function, the median over its scenarios of the time and the instructions, old and
+    new; the lookup per fluid, old and new."""
+    def scenarios_of(table, function, kind):
+        values = []
+        for name, value in table.items():
+            parts = name.split("/")
+            if len(parts) != 4 or parts[0] != "call" or parts[1] != function:
+                continue
+            state = parts[3]
+            if kind == "warm" and state not in ("alternating", "sweep") or kind == state:
+                values.append(value)
+        return values
+
+    def pair(old, new, digits="ns"):
+        if not old or not new:
+            return "-", "-", "-"
+        a, b = statistics.median(old), statistics.median(new)
+        text = fmt_ns if digits == "ns" else (lambda x: "%.0f" % x)
+        return text(a), text(b), "%.2f" % (b / a)
+
+    out.write("### Before and after, per function (median over the measured fluids and states)\n\n")
+    out.write("| function | warm ns, before | now | now/before | alternating ns, before | now | now/before | "
+              "sweep ns, before | now | now/before | instructions, before | now | now/before |\n"
+              "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n")
+    for function in functions:
+        cells = []
+        for kind in ("warm", "alternating", "sweep"):
+            cells += pair(scenarios_of(before_times, function, kind), scenarios_of(times, function, kind))
+        old_ins = [v for k, v in before_instructions.items() if k.startswith("call/%s/" % function)]
+        new_ins = [v for k, v in instructions.items() if k.startswith("call/%s/" % function)]
+        cells += pair(old_ins, new_ins, "count")
+        out.write("| `%s` | %s |\n" % (function, " | ".join(cells)))
+    out.write("\n")
+
+    lookups = lookup_fluids(times, instructions)
+    if lookups:
+        out.write("### The lookup per fluid, before and after (by name; ns, instructions)\n\n")
+        out.write("| fluid | ns, before | now | instructions, before | now |\n|---|---:|---:|---:|---:|\n")
+        for fluid in lookups:
+            key = "lookup/name/" + fluid
+            old_t, new_t = before_times.get(key), times.get(key)
+            old_i, new_i = before_instructions.get(key), instructions.get(key)
+            out.write("| %s | %s | %s | %s | %s |\n" % (
+                fluid, fmt_ns(old_t) if old_t is not None else "-", fmt_ns(new_t) if new_t is not None else "-",
+                "%.0f" % old_i if old_i is not None else "-", "%.0f" % new_i if new_i is not None else "-"))
+        out.write("\n")
+
+
 def main():
-    counts = read_counts(sys.argv[1])
-    times, context = read_bench(sys.argv[2])
+    args = sys.argv[1:]
+    before = None
+    if "--before" in args:
+        i = args.index("--before")
+        before = args[i + 1:i + 3]
+        args = args[:i] + args[i + 3:]
+    counts = read_counts(args[0])
+    times, context = read_bench(args[1])
     sheet = {}
-    if len(sys.argv) > 3:
-        with open(sys.argv[3]) as f:
+    if len(args) > 2:
+        with open(args[2]) as f:
             for line in f:
                 if "=" in line:
                     k, v = line.strip().split("=", 1)
                     sheet[k] = v
-    instructions = read_instructions(sys.argv[4]) if len(sys.argv) > 4 else {}
+    instructions = read_instructions(args[3]) if len(args) > 3 else {}
     latency = part_costs(times, "")
     throughput = part_costs(times, "/independent")
     in_instructions = part_costs(instructions, "") if instructions else None
@@ -206,20 +345,21 @@ def main():
 
     # Registration order; the benchmark runs them in random order.
     functions = [f for f in REGISTRATION_ORDER if any(r[0] == f for r in rows)]
-    states = ["-", "subcooled", "two-phase", "superheated", "supercritical", "near-critical", "alternating"]
+    states = ["-", "subcooled", "two-phase", "superheated", "supercritical", "near-critical", "alternating", "sweep"]
 
     def ratio(t, f):
         return t / f if f > 0 else None
 
     # Summary per function.
     out.write("### Summary per function (all measured fluids and states)\n\n")
-    out.write("| function | ns/call, warm (min - max) | ns/call, alternating | worst time/floor | "
+    out.write("| function | ns/call, warm (min - max) | ns/call, alternating | ns/call, sweep | worst time/floor | "
               "worst time/floor (throughput floor) | worst instructions/floor | within %.1fx: time, instructions |\n"
-              "|---|---:|---:|---:|---:|---:|:-:|\n" % TARGET)
+              "|---|---:|---:|---:|---:|---:|---:|:-:|\n" % TARGET)
     for function in functions:
         rs = [r for r in rows if r[0] == function]
-        warm = [r[3] for r in rs if r[2] != "alternating"]
+        warm = [r[3] for r in rs if r[2] not in ("alternating", "sweep")]
         alt = [r[3] for r in rs if r[2] == "alternating"]
+        sweep = [r[3] for r in rs if r[2] == "sweep"]
         ratios = [ratio(r[3], r[4]) for r in rs if ratio(r[3], r[4]) is not None]
         ratios_thr = [ratio(r[3], r[5]) for r in rs if ratio(r[3], r[5]) is not None]
         ratios_ins = [ratio(r[7], r[8]) for r in rs if r[7] is not None and r[8] and ratio(r[7], r[8]) is not None]
@@ -227,8 +367,9 @@ def main():
         worst_thr = max(ratios_thr) if ratios_thr else None
         worst_ins = max(ratios_ins) if ratios_ins else None
         alt_text = ("%s - %s" % (fmt_ns(min(alt)), fmt_ns(max(alt)))) if alt else "-"
-        out.write("| `%s` | %s - %s | %s | %s | %s | %s | %s |\n" % (
-            function, fmt_ns(min(warm)), fmt_ns(max(warm)), alt_text,
+        sweep_text = ("%s - %s" % (fmt_ns(min(sweep)), fmt_ns(max(sweep)))) if sweep else "-"
+        out.write("| `%s` | %s - %s | %s | %s | %s | %s | %s | %s |\n" % (
+            function, fmt_ns(min(warm)), fmt_ns(max(warm)), alt_text, sweep_text,
             "%.2f" % worst if worst is not None else "no floor",
             "%.2f" % worst_thr if worst_thr is not None else "no floor",
             "%.2f" % worst_ins if worst_ins is not None else "-",
@@ -236,6 +377,12 @@ def main():
                          "-" if worst_ins is None else ("yes" if worst_ins <= TARGET + 0.005 else "**no**")))
             if worst is not None else "-"))
     out.write("\n")
+
+    write_sweeps(out, rows, times, instructions)
+    write_lookups(out, times, instructions)
+    if before:
+        write_before_and_after(out, functions, times, instructions, read_bench(before[0])[0],
+                               read_instructions(before[1]))
 
     # Full tables per fluid.
     for fluid in sorted({r[1] for r in rows}, key=lambda f: ["R134a", "R718", "R744", "R13b1"].index(f)

@@ -11,6 +11,13 @@
 //                                         lookup, alone
 //
 // part/<evaluation>/independent          the same without the chain
+// part/exp+2pow                          one exp and two pow at the arguments of the vapor-
+//                                         pressure equation over R134a's sweep: the yardstick
+//                                         of KaltPsat/R134a/sweep
+// lookup/<text kind>/<fluid>             findRefrigerant of every catalogue fluid by its
+//                                         name, formula and long name
+// position/<function>/<fluid>            KaltMW, KaltIndex and KaltPsat (warm) of every
+//                                         catalogue fluid
 //
 // The parts are timed as a chain, each call's argument depending on the previous answer, as
 // the iterations of the solvers chain them: the cost of one evaluation is its latency. The
@@ -112,6 +119,19 @@ void runLookup(benchmark::State& bench, const char* fluid) {
     for (auto _ : bench) benchmark::DoNotOptimize(findRefrigerant(fluid));
 }
 
+// One exp and two pow per call, as the vapor-pressure equation makes them, cycling through the
+// arguments it meets over a sweep; the calls are independent, as those of a sweep are.
+void runExpAndTwoPow(benchmark::State& bench) {
+    static const VaporPressureArguments x = vaporPressureArguments();
+    std::size_t i = 0;
+    for (auto _ : bench) {
+        benchmark::DoNotOptimize(std::exp(x.exponent[i]));
+        benchmark::DoNotOptimize(std::pow(x.tau[i], 6.5));
+        benchmark::DoNotOptimize(std::pow(x.tau[i], 1.5));
+        if (++i == x.tau.size()) i = 0;
+    }
+}
+
 void runTransportLookup(benchmark::State& bench, const char* fluid) {
     const RefrigerantRecord& record = *findRefrigerant(fluid);
     for (auto _ : bench) benchmark::DoNotOptimize(findTransportEntry(record));
@@ -144,7 +164,16 @@ void registerParts() {
                                      timing);
         benchmark::RegisterBenchmark(("part/pow" + suffix).c_str(), runPow, timing);
     }
+    benchmark::RegisterBenchmark("part/exp+2pow", runExpAndTwoPow);
     benchmark::RegisterBenchmark("part/unitConversion", runUnitConversion);
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord* record = recordAt(index);
+        if (record == nullptr || record->name == nullptr) break;
+        for (int kind = 0; kind < 3; ++kind)
+            benchmark::RegisterBenchmark(
+                (std::string("lookup/") + kLookupKinds[kind] + "/" + record->name).c_str(), runLookup,
+                lookupText(*record, kind));
+    }
     for (const char* fluid : kMeasuredFluids) {
         benchmark::RegisterBenchmark((std::string("part/catalogueLookup/") + fluid).c_str(), runLookup, fluid);
         benchmark::RegisterBenchmark((std::string("part/transportLookup/") + fluid).c_str(), runTransportLookup, fluid);
@@ -163,6 +192,9 @@ int main(int argc, char** argv) {
     for (const std::string& fluid : skipped)
         std::fprintf(stderr, "note: %s has no coefficient sets yet; its calls are skipped\n", fluid.c_str());
     for (const Scenario& s : all) benchmark::RegisterBenchmark(("call/" + s.id()).c_str(), runScenario, &s);
+    static const std::vector<Scenario> positions = positionScenarios();
+    for (const Scenario& s : positions)
+        benchmark::RegisterBenchmark(("position/" + s.function + "/" + s.fluid).c_str(), runScenario, &s);
     registerParts();
 
     benchmark::Initialize(&argc, argv);

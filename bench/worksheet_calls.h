@@ -3,6 +3,7 @@
 // Shared by the benchmark, the counting programs and the answer recorder.
 #pragma once
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -147,6 +148,18 @@ inline bool takesState(const Function& f) {
     return f.shape != Shape::none && f.shape != Shape::index && f.shape != Shape::unitsAndIndex;
 }
 
+// A hundred temperatures spread over [Tmin, Tc), each further from the next than the caches'
+// tolerance: a saturation function called over them meets a new temperature on every call.
+inline constexpr int kSweepPoints = 100;
+
+inline std::vector<double> sweepTemperatures(const RefrigerantRecord& record) {
+    const double* k = constantsOf(record);
+    std::vector<double> t;
+    for (int i = 0; i < kSweepPoints; ++i)
+        t.push_back(k[slot::minTemp] + (i + 0.5) / kSweepPoints * (k[slot::critTemp] - k[slot::minTemp]));
+    return t;
+}
+
 // ---- Parts of the floor: where each is measured -------------------------------------------
 
 // The MBWR evaluations: R134a at Tr 0.8 (cached) or alternating with 0.801 (each call
@@ -164,6 +177,27 @@ inline constexpr double kPartExpArguments[8] = {-9.0, -4.0, -2.2, -1.0, -0.5, -0
 inline constexpr double kPartLogArguments[8] = {0.01, 0.1, 0.5, 0.9, 1.2, 3.0, 20.0, 90.0};
 inline constexpr double kPartPowBases[8] = {0.05, 0.1, 0.2, 0.35, 0.5, 0.7, 0.85, 0.95};
 inline constexpr double kPartPowExponents[8] = {6.5, 1.5, 0.2, 1.26, 0.6, 1.8, 2.8, 1.2};
+// The vapor-pressure equation's elementary functions, one exp and two pow: the yardstick of a
+// saturation pressure. Measured at the arguments KaltPsat of R134a meets over its sweep.
+inline constexpr const char* kPartVaporPressureFluid = "R134a";
+
+// tau = 1 - Tr and ln(P/Pc) at each temperature of the fluid's sweep: the arguments of pow and exp.
+struct VaporPressureArguments {
+    std::vector<double> tau, exponent;
+};
+
+inline VaporPressureArguments vaporPressureArguments() {
+    const RefrigerantRecord& record = *findRefrigerant(kPartVaporPressureFluid);
+    const double* k = constantsOf(record);
+    VaporPressureArguments x;
+    for (double t : sweepTemperatures(record)) {
+        const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        x.tau.push_back(1.0 - tr);
+        x.exponent.push_back(std::log(vaporPressureRatio(record, tr)));
+    }
+    return x;
+}
+
 // The worksheet layer's conversions in the measured unit code, one after the other.
 using UnitConversion = double (*)(int, double);
 inline constexpr UnitConversion kPartConversions[4] = {temperatureIn, pressureIn, volumeOut, enthalpyOut};
@@ -172,10 +206,12 @@ inline constexpr double kPartConversionArguments[8] = {20.0, 3.5, 0.05, 250.0, -
 // ---- Scenarios ------------------------------------------------------------------------------
 
 // A measured case: one function on one fluid, either repeated at one state ("warm": the
-// coefficient caches hit on every call after the first) or cycling through the fluid's five
-// states ("alternating": every call meets a temperature the caches do not hold).
+// coefficient caches hit on every call after the first), cycling through the fluid's five
+// states ("alternating": every call meets a temperature the caches do not hold), or, for the
+// functions of one temperature or pressure, through the hundred temperatures of the sweep
+// ("sweep", the pressure functions at their saturation pressures).
 struct Scenario {
-    std::string function, fluid, state;  // state: a label, "-" or "alternating"
+    std::string function, fluid, state;  // state: a label, "-", "alternating" or "sweep"
     std::vector<Arguments> calls;        // cycled through in order
     Call call;
     std::string id() const { return function + "/" + fluid + "/" + state; }
@@ -202,6 +238,39 @@ inline std::vector<Scenario> scenarios(std::vector<std::string>& skipped) {
                 alternating.calls.push_back(argumentsAt(f, fluid, s));
             }
             all.push_back(alternating);
+            if (f.shape == Shape::t || f.shape == Shape::p) {
+                Scenario sweep{f.name, fluid, "sweep", {}, f.call};
+                for (double t : sweepTemperatures(*record)) {
+                    const double p = saturationPressure(*record, t);
+                    sweep.calls.push_back(argumentsAt(f, fluid, {"sweep", t, p, 0.0, 0.0, 0.0}));
+                }
+                all.push_back(sweep);
+            }
+        }
+    }
+    return all;
+}
+
+// ---- The lookup per fluid -------------------------------------------------------------------
+
+// Every catalogue fluid by each of its three texts, and the worksheet functions whose cost
+// is the lookup and little else, measured warm on every fluid to show the cost does not
+// depend on a fluid's place in the catalogue.
+inline const char* const kLookupKinds[] = {"name", "formula", "longName"};
+
+inline const char* lookupText(const RefrigerantRecord& record, int kind) {
+    return kind == 0 ? record.name : kind == 1 ? record.formula : record.longName;
+}
+
+inline std::vector<Scenario> positionScenarios() {
+    std::vector<Scenario> all;
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord* record = recordAt(index);
+        if (record == nullptr || record->name == nullptr) break;
+        const State s = statesOf(*findRefrigerant(record->name))[0];
+        for (const char* name : {"KaltMW", "KaltIndex", "KaltPsat"}) {
+            const Function& f = *functionNamed(name);
+            all.push_back({f.name, record->name, "position", {argumentsAt(f, record->name, s)}, f.call});
         }
     }
     return all;

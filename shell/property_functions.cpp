@@ -163,16 +163,6 @@ double ofFirst(const RefrigerantRecord& record, double x0, double) {
     return operation(record, x0);
 }
 
-double saturatedPressure(const RefrigerantRecord& record, double t) {
-    return saturationState(record, t).satPressure;
-}
-double saturatedLiquidVolume(const RefrigerantRecord& record, double t) {
-    return saturationState(record, t).liquidVolume;
-}
-double saturatedVaporVolume(const RefrigerantRecord& record, double t) {
-    return saturationState(record, t).vaporVolume;
-}
-
 // Enthalpy and entropy of (T, P) at the volume of the phase the pressure selects.
 double enthalpyTP(const RefrigerantRecord& record, double t, double p) {
     return enthalpyTV(record, t, volumeOfTP(record, t, p));
@@ -233,11 +223,27 @@ struct DomeTest {
     SaturationState saturation;
 };
 
+// A volume above the critical volume meets the vapor root first, any other the liquid root;
+// the other root is solved only when the first leaves the state possibly under the dome (a
+// vapor at v > vg needs no vf, a liquid at v <= vf no vg). Both roots are solved at one
+// temperature one after the other, so either order leaves the same volumes and caches.
 DomeTest domeTest(const RefrigerantRecord& record, double t, double v) {
     DomeTest dome = {false, {0.0, 0.0, 0.0}};
-    if (constantsOf(record)[slot::critTemp] > t) {
-        dome.saturation = saturationState(record, t);
-        dome.twoPhase = dome.saturation.liquidVolume < v && v <= dome.saturation.vaporVolume;
+    const double* k = constantsOf(record);
+    if (k[slot::critTemp] > t) {
+        const SaturationRoots roots = saturationRoots(record, t);
+        double vf, vg;
+        if (v > k[slot::critVolume]) {
+            vg = vaporRootVolume(roots);
+            if (!(v <= vg)) return dome;
+            vf = liquidRootVolume(roots);
+        } else {
+            vf = liquidRootVolume(roots);
+            if (!(vf < v)) return dome;
+            vg = vaporRootVolume(roots);
+        }
+        dome.saturation = {saturatedPressureOf(roots), vf, vg};
+        dome.twoPhase = vf < v && v <= vg;
     }
     return dome;
 }

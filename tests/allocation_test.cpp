@@ -249,6 +249,18 @@ TEST(HeapCount, SeesAnAllocationByNewAndByMalloc) {
 #endif
 }
 
+// The catalogue's lookup index is built at the first lookup of the process, in static storage:
+// run in file order, this is that first lookup (any later one allocates nothing either).
+TEST(HeapCount, TheFirstLookupBuildsItsIndexWithoutAllocating) {
+    const unsigned long long before = allocations(), releasedBefore = releases();
+    const RefrigerantRecord* r = findRefrigerant("r1270");
+    const int index = refrigerantIndex("CHLORODIFLUOROMETHANE");
+    EXPECT_EQ(allocations(), before) << "the first lookups allocated";
+    EXPECT_EQ(releases(), releasedBefore) << "the first lookups released";
+    EXPECT_EQ(r, recordAt(39));
+    EXPECT_EQ(index, 7);
+}
+
 TEST(HeapCount, NoWorksheetCallAllocates) {
     const std::vector<Arguments> arguments = manyArguments();
     // The first lookup of a cubic-form record completes its reference state; make that happen

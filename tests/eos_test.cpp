@@ -303,6 +303,33 @@ TEST(DensitySolution, CompressibilityIsThatOfTheSolvedVolume) {
     }
 }
 
+// Above the critical temperature a cubic-form gas without a phase preference follows the
+// ideal gas at low pressure, on both sides of the reduced volume 20000 where the search's
+// first bracket ends: Z = P v/(R T) within 1e-3 of 1, and the volume falls as the pressure rises.
+TEST(DensitySolution, DiluteCubicGasAboveTheCriticalTemperatureIsIdeal) {
+    const double idealVolumes[] = {10000.0, 15000.0, 19990.0, 20010.0, 30000.0, 1e5, 1e6};  // Tr/(Zc Pr)
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        if (!isCubicForm(*r)) continue;
+        const double* k = constantsOf(*r);
+        const double tc = k[slot::critTemp];
+        for (double t : {tc, tc + 1.0, tc + 0.5 * (r->maxTemp - tc), r->maxTemp}) {
+            const double tr = reducedTemperatureOf(*r, t);
+            double previous = 0.0;
+            for (double vrIdeal : idealVolumes) {
+                const double p = tr / (k[slot::critZ] * vrIdeal) * k[slot::critPressure];
+                const double v = volumeOfTP(*r, t, p);
+                const double z = p * v * kBtuPerPsiaFt3 / (k[slot::gasConstant] * (t + kRankineOffset));
+                EXPECT_NEAR(z, 1.0, 1e-3) << r->name << " T=" << t << " F P=" << p << " psia: v=" << v
+                                          << " ft3/lbm, Z=" << z << ", ideal gas 1";
+                EXPECT_NEAR(zOfTP(*r, t, p), z, 1e-12) << r->name << " T=" << t << " F P=" << p << " psia: zOfTP";
+                EXPECT_GT(v, previous) << r->name << " T=" << t << " F P=" << p << " psia: v=" << v
+                                       << " not above the volume at the next higher pressure " << previous;
+                previous = v;
+            }
+        }
+    }
+}
+
 // With a phase hint, at or above the critical temperature the general path answers the
 // critical density without solving. (R31's Newton-only path has no such guard.)
 TEST(DensitySolution, PhaseHintAtOrAboveCriticalAnswersCriticalDensity) {

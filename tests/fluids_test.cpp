@@ -1,8 +1,10 @@
 // Catalogue transcription, lookup, unit conversions and labels.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "fluids/fluids.h"
 
@@ -90,6 +92,117 @@ TEST(Lookup, NearMissesFindNothing) {
     EXPECT_TRUE(sameText(text.c_str(), text.c_str()));
     EXPECT_FALSE(sameText(longer.c_str(), longer.c_str()));
     EXPECT_FALSE(sameText(nullptr, "R11"));
+}
+
+// The lookup as a walk through the catalogue in order, comparing each record's name, formula
+// and long name with the whole text: the reference the indexed lookup must agree with.
+int walkIndex(const char* text) {
+    if (text == nullptr) return -1;
+    for (int i = 0; i < kCatalogueSize; ++i) {
+        const RefrigerantRecord& record = kCatalogue[i];
+        if (record.name == nullptr) break;
+        if (sameText(text, record.name) || sameText(text, record.formula) || sameText(text, record.longName))
+            return i + 1;
+    }
+    return -1;
+}
+
+std::string withCase(const std::string& text, bool upper) {
+    std::string out = text;
+    for (char& c : out) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                                    : std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Every letter-case combination of a text with at most 10 letters; for longer texts the
+// text as stored, lower and upper case, and two alternating patterns.
+std::vector<std::string> letterCases(const std::string& text) {
+    std::vector<int> letters;
+    for (int i = 0; i < static_cast<int>(text.size()); ++i)
+        if (std::isalpha(static_cast<unsigned char>(text[i]))) letters.push_back(i);
+    std::vector<std::string> cases = {text, withCase(text, false), withCase(text, true)};
+    if (letters.size() <= 10) {
+        for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+            std::string variant = text;
+            for (std::size_t j = 0; j < letters.size(); ++j) {
+                const unsigned char c = static_cast<unsigned char>(variant[letters[j]]);
+                variant[letters[j]] = static_cast<char>((mask >> j) & 1 ? std::toupper(c) : std::tolower(c));
+            }
+            cases.push_back(variant);
+        }
+    } else {
+        for (int phase : {0, 1}) {
+            std::string variant = text;
+            for (std::size_t j = 0; j < letters.size(); ++j) {
+                const unsigned char c = static_cast<unsigned char>(variant[letters[j]]);
+                variant[letters[j]] = static_cast<char>((j + phase) % 2 ? std::toupper(c) : std::tolower(c));
+            }
+            cases.push_back(variant);
+        }
+    }
+    return cases;
+}
+
+// Texts near one key: every prefix and suffix, blanks before, after and inside, another byte
+// appended, a high byte in place of a letter, the key repeated.
+std::vector<std::string> nearTexts(const std::string& key) {
+    std::vector<std::string> texts;
+    for (std::size_t n = 0; n < key.size(); ++n) {
+        texts.push_back(key.substr(0, n));
+        texts.push_back(key.substr(key.size() - n));
+    }
+    texts.push_back(" " + key);
+    texts.push_back(key + " ");
+    texts.push_back("\t" + key);
+    for (std::size_t i = 1; i < key.size(); ++i) texts.push_back(key.substr(0, i) + " " + key.substr(i));
+    texts.push_back(key + "a");
+    texts.push_back(key + "\xba");
+    texts.push_back(key + key);
+    std::string high = key;
+    high[0] = '\xba';
+    texts.push_back(high);
+    return texts;
+}
+
+void expectSameAsWalk(const char* text, const std::string& what) {
+    const int walked = walkIndex(text);
+    EXPECT_EQ(refrigerantIndex(text), walked) << what;
+    EXPECT_EQ(findRefrigerant(text), walked < 0 ? nullptr : recordAt(walked)) << what;
+}
+
+// The indexed lookup finds, for every text, the record the walk in catalogue order finds:
+// every key of every record in its letter cases, texts near each key, texts shared by
+// several records or twice by one, and texts that find nothing.
+TEST(Lookup, IndexAgreesWithTheWalkInCatalogueOrder) {
+    int keys = 0, found = 0;
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        for (const char* key : {r.name, r.formula, r.longName}) {
+            ++keys;
+            for (const std::string& text : letterCases(key)) {
+                expectSameAsWalk(text.c_str(), std::string(r.name) + " key \"" + key + "\" as \"" + text + "\"");
+                found += walkIndex(text.c_str()) > 0;
+            }
+            for (const std::string& text : nearTexts(key))
+                expectSameAsWalk(text.c_str(), std::string(r.name) + " key \"" + key + "\" near: \"" + text + "\"");
+        }
+    }
+    EXPECT_EQ(keys, 3 * kCatalogueSize);
+    EXPECT_GT(found, 3 * kCatalogueSize) << "every key in every case finds its record";
+
+    // Shared texts find the first record that has them.
+    EXPECT_EQ(refrigerantIndex("c4h10"), 26);
+    EXPECT_EQ(refrigerantIndex("AIR"), 34);
+
+    // Empty, null, blanks, unknown and over-long texts; a text stops at its first zero byte.
+    const std::string texts[] = {"", " ", "  ", "R", "r", "RR11", "R1 1", "Azeotrope", std::string(255, 'R'),
+                                 std::string(256, 'R'), std::string(10000, 'x'), "R11" + std::string(300, 'x'),
+                                 std::string(254, ' ') + "R11"};
+    for (const std::string& text : texts) expectSameAsWalk(text.c_str(), "text of " + std::to_string(text.size()) + " bytes");
+    const char withZero[] = "R22\0R11";
+    expectSameAsWalk(withZero, "R22 followed by a zero byte");
+    EXPECT_EQ(refrigerantIndex(withZero), 7);
+    expectSameAsWalk(nullptr, "null");
 }
 
 TEST(Lookup, RecordAtBounds) {

@@ -2,7 +2,10 @@
 // range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "tests/fluid_sets.h"
@@ -139,6 +142,106 @@ TEST(Saturation, SaturatedVolumesAreRootsAtTheVaporPressure) {
                 EXPECT_NEAR(p, s.satPressure, 1e-4 * s.satPressure + 2e-5 * k[slot::critPressure])
                     << r->name << " T=" << t << " v=" << v << ": P=" << p << ", Psat=" << s.satPressure;
             }
+        }
+    }
+}
+
+// ---- The parts of a saturation state, each solved alone ------------------------------------
+
+// What the four coefficient caches hold, read by one evaluation of each within 2^-23 in Tr of
+// both temperatures a cache may hold in the cases below: the reading shows which.
+struct CacheReadings {
+    double p, s, i, di;
+};
+
+CacheReadings readCaches(const RefrigerantRecord& r, double tr) {
+    const double at = tr - 3e-8;
+    return {mbwrPressure(r, at, 0.7), mbwrPressureSlope(r, at, 0.7), mbwrResidual(r, at, 0.7),
+            mbwrResidualDT(r, at, 0.7)};
+}
+
+// Leaves all four caches on the record at exactly Tr (by way of a far temperature, so that
+// none keeps a temperature just short of Tr).
+void fillCaches(const RefrigerantRecord& r, double tr) {
+    for (double at : {tr + 0.5, tr}) {
+        mbwrPressure(r, at, 1.1);
+        mbwrPressureSlope(r, at, 1.1);
+        mbwrResidual(r, at, 1.1);
+        mbwrResidualDT(r, at, 1.1);
+    }
+}
+
+// Equal to the bit, NaN included.
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The saturation pressure, the liquid volume and the vapor volume, each asked for alone (and
+// the saturated enthalpies and entropies built on them), answer saturationState's values bit
+// for bit, and leave the four caches as saturationState leaves them: whether the caches held
+// another fluid, the same fluid far away, or the same fluid within 2^-23 of Tr (where a
+// solve keeps the cached temperature and a recomputation would show).
+TEST(SaturationParts, EachPartAloneAnswersAndLeavesTheCachesAsTheWholeState) {
+    const RefrigerantRecord& r11 = *findRefrigerant("R11");
+    const RefrigerantRecord& r22 = *findRefrigerant("R22");
+    struct Part {
+        const char* what;
+        double (*alone)(const RefrigerantRecord&, double);
+        double (*ofState)(const RefrigerantRecord&, double, const SaturationState&);
+    };
+    const Part parts[] = {
+        {"pressure", saturatedPressure, [](const RefrigerantRecord&, double, const SaturationState& s) { return s.satPressure; }},
+        {"liquid volume", saturatedLiquidVolume,
+         [](const RefrigerantRecord&, double, const SaturationState& s) { return s.liquidVolume; }},
+        {"vapor volume", saturatedVaporVolume,
+         [](const RefrigerantRecord&, double, const SaturationState& s) { return s.vaporVolume; }},
+        {"liquid enthalpy", satLiquidEnthalpy,
+         [](const RefrigerantRecord& r, double t, const SaturationState& s) { return enthalpyTV(r, t, s.liquidVolume); }},
+        {"vapor entropy", satVaporEntropy,
+         [](const RefrigerantRecord& r, double t, const SaturationState& s) { return entropyTV(r, t, s.vaporVolume); }},
+    };
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        const double* k = constantsOf(*r);
+        std::vector<double> temperatures = subcriticalTemperatures(*r);
+        temperatures.insert(temperatures.end(), {k[slot::minTemp] - 20.0, k[slot::critTemp], k[slot::critTemp] + 50.0});
+        for (double t : temperatures) {
+            const double tr = test::reducedTemperatureOf(*r, std::max(std::min(t, k[slot::critTemp]), k[slot::minTemp]));
+            struct Before {
+                const char* what;
+                const RefrigerantRecord* record;
+                double tr;
+            } befores[] = {{"another fluid", r == &r11 ? &r22 : &r11, tr}, {"far", r, tr + 0.01}, {"within 2^-23", r, tr - 9e-8}};
+            for (const Part& part : parts) {
+                for (const Before& before : befores) {
+                    fillCaches(*before.record, before.tr);
+                    const double whole = part.ofState(*r, t, saturationState(*r, t));
+                    const CacheReadings afterWhole = readCaches(*r, tr);
+                    fillCaches(*before.record, before.tr);
+                    const double alone = part.alone(*r, t);
+                    const CacheReadings afterAlone = readCaches(*r, tr);
+                    const std::string where = std::string(r->name) + " T=" + std::to_string(t) + " " + part.what +
+                                              ", caches before: " + before.what;
+                    EXPECT_TRUE(sameBits(alone, whole)) << where << ": alone " << alone << ", of the whole state " << whole;
+                    EXPECT_TRUE(sameBits(afterAlone.p, afterWhole.p) && sameBits(afterAlone.s, afterWhole.s) &&
+                                sameBits(afterAlone.i, afterWhole.i) && sameBits(afterAlone.di, afterWhole.di))
+                        << where << ": the caches differ after the part alone (P " << afterAlone.p << " vs "
+                        << afterWhole.p << ", dP " << afterAlone.s << " vs " << afterWhole.s << ", I " << afterAlone.i
+                        << " vs " << afterWhole.i << ", dI " << afterAlone.di << " vs " << afterWhole.di << ")";
+                }
+            }
+        }
+    }
+}
+
+// The roots asked for in either order give the whole state's volumes and pressure.
+TEST(SaturationParts, RootsInEitherOrderGiveTheWholeState) {
+    for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
+        for (double t : subcriticalTemperatures(*r)) {
+            const SaturationState whole = saturationState(*r, t);
+            const SaturationRoots roots = saturationRoots(*r, t);
+            const double vg = vaporRootVolume(roots);
+            const double vf = liquidRootVolume(roots);
+            EXPECT_EQ(vf, whole.liquidVolume) << r->name << " T=" << t << ": vapor root first, vf";
+            EXPECT_EQ(vg, whole.vaporVolume) << r->name << " T=" << t << ": vapor root first, vg";
+            EXPECT_EQ(saturatedPressureOf(roots), whole.satPressure) << r->name << " T=" << t << ": Psat";
         }
     }
 }

@@ -317,6 +317,34 @@ TEST(TwoPhaseRule, OutsideTheDomeTheEquationOfStateAnswers) {
     EXPECT_EQ(numberOf(KaltPofTV("R134a", 40.0, vf, 0)), pressureOfTV(r134a, 40.0, vf));
 }
 
+// ---- Dilute gas ---------------------------------------------------------------------------
+
+// A cubic-form fluid above its critical temperature at a pressure far below its critical
+// pressure is an ideal gas: R40 at 200 C and 0.001 bar occupies R T/(M P) = 779 m3/kg, and
+// likewise the other cubic-form fluids, with Z = 1 and h and s of that volume.
+TEST(DiluteGas, CubicFluidsAboveTheCriticalTemperatureAnswerTheIdealGasVolume) {
+    constexpr double kMolarGasConstant = 8.314462618;  // J/(mol K)
+    struct Case {
+        const char* fluid;
+        double celsius, bar;
+    } cases[] = {{"R40", 200.0, 0.001}, {"R13b1", 100.0, 0.001}, {"R500", 150.0, 0.0005},
+                 {"R502", 120.0, 0.001}, {"R503", 50.0, 0.0002},  {"R504", 100.0, 0.001},
+                 {"R505", 150.0, 0.001}, {"R506", 200.0, 0.002}};
+    for (const Case& c : cases) {
+        const double molarMass = numberOf(KaltMW(c.fluid)) / 1000.0;  // kg/mol
+        const double ideal = kMolarGasConstant * (c.celsius + 273.15) / (c.bar * 1e5 * molarMass);
+        const double v = numberOf(KaltVofTP(c.fluid, c.celsius, c.bar, 1));
+        EXPECT_TRUE(closeTo(v, ideal, 1e-3)) << c.fluid << " at " << c.celsius << " C, " << c.bar << " bar: v "
+                                             << v << " m3/kg, ideal gas " << ideal;
+        const double z = numberOf(KaltZofTP(c.fluid, c.celsius, c.bar, 1));
+        EXPECT_NEAR(z, 1.0, 1e-3) << c.fluid << " at " << c.celsius << " C, " << c.bar << " bar: Z";
+        const double h = numberOf(KaltHofTP(c.fluid, c.celsius, c.bar, 1));
+        const double hOfV = numberOf(KaltHofTV(c.fluid, c.celsius, v, 1));
+        EXPECT_TRUE(closeTo(h, hOfV, 1e-6)) << c.fluid << " at " << c.celsius << " C, " << c.bar << " bar: h(T, P) "
+                                            << h << ", h(T, v) " << hOfV;
+    }
+}
+
 // ---- One call end to end ------------------------------------------------------------------
 
 // KaltHofTP of R134a at 25 C and 10 bar: 77 F and 145.0377377 psia, a compressed liquid,

@@ -153,21 +153,23 @@ double entropyTV(const RefrigerantRecord& record, double t, double v) {
     return reducedEntropy(record, tr, rhor) * k[slot::gasConstant];
 }
 
-// Saturated values: the property at T on the saturated volume of the bounded temperature.
+// Saturated values: the property at T on the saturated volume of the bounded temperature,
+// whose root alone is solved (the other one's solve would meet the caches this one leaves,
+// and change nothing).
 double satLiquidEnthalpy(const RefrigerantRecord& record, double t) {
-    return enthalpyTV(record, t, saturationState(record, t).liquidVolume);
+    return enthalpyTV(record, t, saturatedLiquidVolume(record, t));
 }
 
 double satVaporEnthalpy(const RefrigerantRecord& record, double t) {
-    return enthalpyTV(record, t, saturationState(record, t).vaporVolume);
+    return enthalpyTV(record, t, saturatedVaporVolume(record, t));
 }
 
 double satLiquidEntropy(const RefrigerantRecord& record, double t) {
-    return entropyTV(record, t, saturationState(record, t).liquidVolume);
+    return entropyTV(record, t, saturatedLiquidVolume(record, t));
 }
 
 double satVaporEntropy(const RefrigerantRecord& record, double t) {
-    return entropyTV(record, t, saturationState(record, t).vaporVolume);
+    return entropyTV(record, t, saturatedVaporVolume(record, t));
 }
 
 // Makes the saturated liquid at minTemp the zero of entropy and energy of a cubic-form

@@ -23,6 +23,10 @@ constexpr int kNewtonSteps = 8;
 constexpr int kBisectionSteps = 32;
 constexpr int kNewtonOnlySteps = 32;
 constexpr int kCubicBisectionSteps = 32;
+// Reduced-volume bracket of the cubic searches: the liquid's lower end, and the upper end of
+// the search without a phase preference.
+constexpr double kCubicLiquidVolumeLow = 0.3;
+constexpr double kCubicVolumeLimit = 20000.0;
 
 double reducedTemperature(const double* k, double t) {
     return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
@@ -41,6 +45,31 @@ int phaseHintOfTP(const RefrigerantRecord& record, double t, double p) {
 
 // Ideal-gas reduced density Zc Pr/Tr.
 double idealGasDensity(double zc, double tr, double pr) { return zc * pr / tr; }
+
+// Largest reduced volume a cubic vapor search looks at: twice the ideal-gas volume, 2 Tr/(Zc Pr).
+double vaporVolumeBound(const RefrigerantRecord& record, double tr, double pr) {
+    return 2.0 * tr / (constantsOf(record)[slot::critZ] * pr);
+}
+
+// A cubic bisection's bracket after its last step, and that step's midpoint (the answer).
+struct CubicSearch {
+    double lo, hi, mid;
+};
+
+// 32 halvings of [lo, hi]: a midpoint whose pressure lies above Pr is too dense and moves lo
+// up, any other (the -999 mark below the co-volume included) moves hi down.
+CubicSearch cubicBisection(const RefrigerantRecord& record, double tr, double pr, double lo, double hi) {
+    double mid = lo;
+    for (int i = 0; i < kCubicBisectionSteps; ++i) {
+        mid = (lo + hi) / 2.0;
+        if (cubicPressure(record, tr, mid) > pr) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    return {lo, hi, mid};
+}
 
 // Newton step limited to halving or doubling the density.
 double limitedNewtonStep(double rhor, double p, double pr, double s) {
@@ -160,27 +189,15 @@ double mbwrVolume(const RefrigerantRecord& record, double tr, double pr, int pha
 // of the phase hint; the -999 mark below the co-volume reads as a low pressure.
 double cubicVolume(const RefrigerantRecord& record, double tr, double pr, int phaseHint) {
     KALTRA_COUNT(counters::cubicVolume, 1);
-    double lo, hi;
-    if (phaseHint == kLiquidRoot) {
-        lo = 0.3;
-        hi = 1.0;
-    } else if (phaseHint == kVaporRoot) {
-        lo = 1.0;
-        hi = 2.0 * tr / (constantsOf(record)[slot::critZ] * pr);
-    } else {
-        lo = 0.3;
-        hi = 20000.0;
-    }
-    double mid = lo;
-    for (int i = 0; i < kCubicBisectionSteps; ++i) {
-        mid = (lo + hi) / 2.0;
-        if (cubicPressure(record, tr, mid) > pr) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return mid;
+    if (phaseHint == kLiquidRoot) return cubicBisection(record, tr, pr, kCubicLiquidVolumeLow, 1.0).mid;
+    if (phaseHint == kVaporRoot) return cubicBisection(record, tr, pr, 1.0, vaporVolumeBound(record, tr, pr)).mid;
+    const CubicSearch search = cubicBisection(record, tr, pr, kCubicLiquidVolumeLow, kCubicVolumeLimit);
+    // A gas too dilute for the bracket leaves its upper end untouched (every midpoint was too
+    // dense): the same search once more, up to twice the ideal-gas volume.
+    const double bound = vaporVolumeBound(record, tr, pr);
+    if (search.hi == kCubicVolumeLimit && bound > kCubicVolumeLimit)
+        return cubicBisection(record, tr, pr, kCubicLiquidVolumeLow, bound).mid;
+    return search.mid;
 }
 
 // P = Pc Pr(Tr, v/vc)

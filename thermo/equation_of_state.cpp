@@ -306,6 +306,18 @@ double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor) {
     return residualSeries(k, rhor, e);
 }
 
+// The two pressure caches as an evaluation of each at Tr would leave them. Where both miss,
+// the coefficients are computed once for both (the same numbers either would compute).
+void loadPressureCoefficients(const RefrigerantRecord& record, double tr) {
+    const bool pressureMisses = cacheMisses(pressureCache.record, pressureCache.tr, record, tr);
+    const bool slopeMisses = cacheMisses(pressureSlopeCache.record, pressureSlopeCache.tr, record, tr);
+    if (!pressureMisses && !slopeMisses) return;
+    KALTRA_COUNT(pressureMisses ? counters::pressureCoefficients : counters::pressureSlopeCoefficients, 1);
+    const PressureCoefficients k = pressureCoefficients(record, tr);
+    if (pressureMisses) pressureCache = {&record, tr, k};
+    if (slopeMisses) pressureSlopeCache = {&record, tr, k};
+}
+
 // Pr = [Tr/(vr - b) - a/(vr^2 + c vr - d^2)]/Zc, a = a0/Tr^ma, c = c0/Tr^mc, d = d0/Tr^md
 double cubicPressure(const RefrigerantRecord& record, double tr, double vr) {
     KALTRA_COUNT(counters::cubicPressure, 1);

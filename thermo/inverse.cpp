@@ -23,17 +23,21 @@ double temperatureFromPX(CaloricProperty property, const RefrigerantRecord& reco
     if (pb < k[slot::critPressure]) {
         const double ts = saturationTemperature(record, pb);
         // The saturated-liquid and saturated-vapor values at Ts: the property at Ts on the two
-        // volumes of one saturation state (solving the state once for each end would give the
-        // same volumes twice).
-        const SaturationState saturation = saturationState(record, ts);
-        const double xf = property(record, ts, saturation.liquidVolume);
-        const double xg = property(record, ts, saturation.vaporVolume);
+        // roots of one saturation state, the vapor root solved only when the liquid value
+        // leaves the question open. Ts lies inside [minTemp, critTemp], so the property is
+        // taken at the roots' own Tr and the vapor root's solve meets the caches as it would
+        // right after the liquid root's.
+        const SaturationRoots saturation = saturationRoots(record, ts);
+        const double xf = property(record, ts, liquidRootVolume(saturation));
         if (x < xf) {
             hi = ts;  // compressed liquid
-        } else if (x > xg) {
-            lo = ts;  // superheated vapor
         } else {
-            return ts;  // two-phase mixture
+            const double xg = property(record, ts, vaporRootVolume(saturation));
+            if (x > xg) {
+                lo = ts;  // superheated vapor
+            } else {
+                return ts;  // two-phase mixture
+            }
         }
     }
     // The property rises with temperature along the isobar; a tie moves the upper end.

@@ -24,21 +24,22 @@ IsobarSpan isobarSpan(const RefrigerantRecord& record, double t, double p) {
     const double* k = constantsOf(record);
     double ta, va, pa, tb, vb, pb;
     if (p < k[slot::critPressure]) {
+        // Only the root of the side the state lies on is solved.
         const double ts = saturationTemperature(record, p);
-        const SaturationState sat = saturationState(record, ts);
+        const SaturationRoots sat = saturationRoots(record, ts);
         if (t < ts) {
             // compressed liquid: from T (at least 1 degF below) up to the saturated liquid
             tb = ts;
-            vb = sat.liquidVolume;
-            pb = sat.satPressure;
+            vb = liquidRootVolume(sat);
+            pb = saturatedPressureOf(sat);
             ta = std::min(t, ts - 1.0);
             va = volumeOfTP(record, ta, p);
             pa = p;
         } else {
             // superheated vapor: from the saturated vapor up to T (at least 1 degF above)
             ta = ts;
-            va = sat.vaporVolume;
-            pa = sat.satPressure;
+            va = vaporRootVolume(sat);
+            pa = saturatedPressureOf(sat);
             tb = std::max(t, ts + 1.0);
             vb = volumeOfTP(record, tb, p);
             pb = p;

@@ -27,6 +27,10 @@ double mbwrResidual(const RefrigerantRecord& record, double tr, double rhor);
 double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor);
 // Cubic form; takes the reduced volume; -999 when vr <= b.
 double cubicPressure(const RefrigerantRecord& record, double tr, double vr);
+// Leaves the caches of mbwrPressure and mbwrPressureSlope as any evaluation of theirs at Tr
+// would (each that misses takes Tr's coefficients), without evaluating the equation: for an
+// answer that skips a density solve whose cache effect later answers depend on.
+void loadPressureCoefficients(const RefrigerantRecord& record, double tr);
 
 // ---- Density solution and P-v-T ---------------------------------------------------------
 double liquidDensityGuess(double tr);
@@ -58,6 +62,26 @@ double saturationPressure(const RefrigerantRecord& record, double t);
 double saturationTemperature(const RefrigerantRecord& record, double p);
 ReducedSaturationState saturationStateReduced(const RefrigerantRecord& record, double tr);
 SaturationState saturationState(const RefrigerantRecord& record, double t);
+
+// The saturation state at T with its roots solved one at a time, when first asked for: the
+// vapor pressure at once, each volume by its own solve. Both volumes asked for, with nothing
+// evaluated at another temperature in between, are saturationState's, and leave the caches
+// as it does (both solves run at one Tr, so the second meets the caches the first left).
+struct SaturationRoots {
+    const RefrigerantRecord* record;
+    double tr;  // of T bounded to [minTemp, critTemp]
+    double pr;  // vapor pressure ratio there
+};
+SaturationRoots saturationRoots(const RefrigerantRecord& record, double t);
+double saturatedPressureOf(const SaturationRoots& roots);  // psia
+double liquidRootVolume(const SaturationRoots& roots);     // ft3/lbm, solves the liquid root
+double vaporRootVolume(const SaturationRoots& roots);      // ft3/lbm, solves the vapor root
+// The three parts of saturationState one by one, each with no more work than it needs:
+// the pressure solves no root (and loads the pressure caches as the roots' solves would), a
+// volume only its own root.
+double saturatedPressure(const RefrigerantRecord& record, double t);
+double saturatedLiquidVolume(const RefrigerantRecord& record, double t);
+double saturatedVaporVolume(const RefrigerantRecord& record, double t);
 
 // ---- Enthalpy and entropy ---------------------------------------------------------------
 double idealHelmholtz(const RefrigerantRecord& record, double tr);
