@@ -6,7 +6,7 @@
 #   bash tools/libreoffice.sh              build dist/Kaltra.oxt
 #   bash tools/libreoffice.sh test         ... and run the headless Calc test (tools/test.sh does)
 #   bash tools/libreoffice.sh workbook     ... and write the test's workbook tests/libreoffice/kaltra_calls.ods
-#   bash tools/libreoffice.sh screenshot   ... and take docs/libreoffice/calc.png, Calc on a virtual display
+#   bash tools/libreoffice.sh screenshot   ... and take docs/libreoffice/*.png, Calc on a virtual display
 #
 # Installs the Debian packages it needs. LibreOffice runs with a scratch profile under
 # build/libreoffice-*, is bounded in time and always ended.
@@ -51,7 +51,7 @@ case "$mode" in
     ;;
   screenshot)
     timeout 300 "$python" tests/libreoffice/screenshot.py dist/Kaltra.oxt tests/libreoffice/kaltra_calls.ods \
-      "$scratch" docs/libreoffice/calc.png
+      "$scratch" docs/libreoffice
     ;;
 esac
 echo "== the LibreOffice part ($mode) took $((SECONDS - started)) s"

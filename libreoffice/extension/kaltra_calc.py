@@ -1,11 +1,11 @@
 """Kaltra's 33 worksheet functions in LibreOffice Calc: the add-in component of Kaltra.oxt.
 
 Calc calls the methods of the interface org.kaltra.XKaltra (generated from the function table
-into Kaltra.rdb) on the add-in service "_xll" (see ADDIN_SERVICE); this component, the
-implementation org.kaltra.Kaltra, answers each call through
-Kaltra's C interface, loaded with ctypes by the Python package's own loader module
-(_library.py, carried beside this file). Nothing here knows the functions by heart: names,
-argument kinds and texts come from the library's function table.
+into Kaltra.rdb) on the add-in service "_xll" (see ADDIN_SERVICE). This component, the
+implementation org.kaltra.Kaltra, answers each call through Kaltra's C interface, loaded with
+ctypes by the Python package's own loader module (_library.py, carried beside this file).
+Nothing here knows the functions by heart: names, argument kinds and texts come from the
+library's function table.
 
 What a cell shows:
 - a number: the add-in's number, bit for bit, -999 where the add-in answers -999;
@@ -33,8 +33,9 @@ from com.sun.star.uno import RuntimeException
 try:
     from org.kaltra import XKaltra
 except ImportError:
-    # The extension's own types are registered after its components are first read (at
-    # `unopkg add`): without them the component still loads, and Calc never calls it then.
+    # The extension's type is unknown where the extension is not installed (a test that only
+    # reads LIBRARIES, or an import before the extension's types are registered): the module
+    # still loads, and Calc never calls a component without it.
     XKaltra = None
 
 IMPLEMENTATION_NAME = "org.kaltra.Kaltra"
@@ -83,10 +84,10 @@ def no_library_text(system, machine, bits):
 
 
 def _load_module(path, name):
-    specification = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(specification)
+    located = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(located)
     sys.modules[name] = module  # its dataclasses look their module up there
-    specification.loader.exec_module(module)
+    located.loader.exec_module(module)
     return module
 
 

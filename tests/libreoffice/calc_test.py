@@ -10,8 +10,10 @@ Installs Kaltra.oxt with unopkg into a scratch profile, starts LibreOffice headl
   argument names and argument help, in the add-in category;
 - opens an .xlsx written as Excel writes a workbook that calls the add-in's functions
   ("_xll.KaltHofTP(...)", stale cached values) and checks that Calc computes every call;
-- types a formula as an English-locale user does;
-then starts the office again with a library that does not load and checks that a cell says so.
+- types formulas as an English-locale user does;
+then starts an office with a German locale setting and types formulas as a German user does
+(';' between arguments, a decimal comma), and starts the office again with a library that does
+not load and checks that a cell says so.
 Ends LibreOffice in every case; prints what it compared and its run time.
 
     /usr/bin/python3 tests/libreoffice/calc_test.py --oxt dist/Kaltra.oxt --host build/host/kaltra \
@@ -33,12 +35,13 @@ from xml.sax.saxutils import escape
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
 sys.path.insert(0, str(HERE))
-from office import Office, clean, end_on_termination  # noqa: E402
+from office import Office, clean, end_on_termination, property_value  # noqa: E402
 
 # com.sun.star.sheet.FormulaResult
 RESULT_VALUE, RESULT_STRING, RESULT_ERROR = 1, 2, 4
 # Calc's error codes: #VALUE! and Err:502 (invalid argument).
 CALC_NO_VALUE, CALC_ILLEGAL_ARGUMENT = 519, 502
+CALC_NO_NAME = 525  # #NAME?
 # The function wizard's category of add-in functions.
 ADDIN_CATEGORY = 11
 
@@ -88,6 +91,13 @@ def host_answers(host, calls):
     if len(answers) != len(calls):
         raise RuntimeError(f"the kaltra host answered {len(answers)} lines to {len(calls)} calls")
     return answers
+
+
+def check_stored_names(workbook, failures):
+    """A .ods file keeps the functions under their programmatic names, Excel's."""
+    with zipfile.ZipFile(workbook) as z:
+        content = z.read("content.xml").decode("utf-8")
+    failures.check('of:=_XLL.KALTHOFTP(' in content, f"{workbook}: no of:=_XLL.KALTHOFTP( in its formulas")
 
 
 def check_calls(document, host, failures):
@@ -217,9 +227,9 @@ def check_wizard(office, host, failures):
 
 
 def excel_workbook(path, calls):
-    """An .xlsx as Excel writes one whose cells call an XLL add-in's functions: "_xll." before
-    the registered name, Excel's argument separator, and a cached value (here a stale 0)."""
-    rows = "".join(f'<row r="{r}"><c r="A{r}"><f>{escape("_xll." + call.replace(", ", ","))}</f><v>0</v></c></row>'
+    """An .xlsx as Excel writes one, a formula a row (Excel writes "_xll." before the name of an
+    XLL add-in's function), with Excel's argument separator and a cached value (a stale 0)."""
+    rows = "".join(f'<row r="{r}"><c r="A{r}"><f>{escape(call.replace(", ", ","))}</f><v>0</v></c></row>'
                    for r, call in enumerate(calls, start=1))
     main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
     relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
@@ -249,10 +259,13 @@ def excel_workbook(path, calls):
 
 
 def check_excel_file(office, host, scratch, calls_by_function, failures):
+    """Every function once in an .xlsx as Excel saves it: computed on opening; saved again by
+    Calc under the names Excel reads. A name without Excel's prefix stays unknown (#NAME?)."""
     calls = list(calls_by_function.values())
     path = scratch / "saved_by_excel.xlsx"
-    excel_workbook(path, calls)
+    excel_workbook(path, ["_xll." + call for call in calls] + ['KaltHofTP("R134a", 25, 10, 1)'])
     document = office.open(path)
+    saved = scratch / "documents" / "saved_by_calc.xlsx"
     try:
         sheet = document.Sheets.getByIndex(0)
         for r, (call, host_text) in enumerate(zip(calls, host_answers(host, calls))):
@@ -260,20 +273,74 @@ def check_excel_file(office, host, scratch, calls_by_function, failures):
             calc = calc_answer(cell)
             failures.check(same(calc, expected_answer(host_text)),
                            f".xlsx A{r + 1} {cell.getFormula()}: Calc {calc!r}, host {host_text!r}")
+        unprefixed = calc_answer(sheet.getCellByPosition(0, len(calls)))
+        failures.check(unprefixed == ("error", CALC_NO_NAME), f".xlsx: a name without _xll.: {unprefixed!r}")
+        document.storeToURL(saved.as_uri(), (property_value("FilterName", "Calc MS Excel 2007 XML"),))
     finally:
         document.close(True)
+    with zipfile.ZipFile(saved) as z:
+        written = z.read("xl/worksheets/sheet1.xml").decode("utf-8")
+    for call in calls:
+        name = "_XLL." + call.split("(")[0].upper() + "("
+        failures.check(name in written, f".xlsx saved by Calc: no {name}")
     return len(calls)
 
 
-def check_typed(office, host, failures):
-    """A formula typed in an English locale: the worksheet name in any case, ',' between arguments."""
+def check_typed(office, host, typed, failures):
+    """Formulas typed as a user of the office's locale types them: the worksheet name in any
+    case; typed maps a formula to the call the host takes and the formula Calc shows back."""
     document = office.new_spreadsheet()
     try:
-        cell = document.Sheets.getByIndex(0).getCellByPosition(0, 0)
-        cell.FormulaLocal = '=KaltHofTP("R134a",25,10,1)'
+        sheet = document.Sheets.getByIndex(0)
+        for r, (formula, (call, shown)) in enumerate(typed.items()):
+            sheet.getCellByPosition(0, r).FormulaLocal = formula
         document.calculateAll()
+        answers = host_answers(host, [call for call, shown in typed.values()])
+        for r, (formula, (call, shown)) in enumerate(typed.items()):
+            cell = sheet.getCellByPosition(0, r)
+            calc = calc_answer(cell)
+            failures.check(same(calc, expected_answer(answers[r])) and cell.FormulaLocal == shown,
+                           f"typed {formula}: shown {cell.FormulaLocal}, Calc {calc!r}, host {answers[r]!r}")
+    finally:
+        document.close(True)
+
+
+def check_page(office, failures):
+    """The examples of docs/libreoffice.md: each formula of its tables, typed in, shows what the
+    page says the cell shows."""
+    examples = re.findall(r"^\| `(=Kalt[^`]*)` \| ([^|]*?) \|$", (ROOT / "docs" / "libreoffice.md").read_text(), re.M)
+    failures.check(len(examples) >= 5, f"docs/libreoffice.md: {len(examples)} examples")
+    document = office.new_spreadsheet()
+    try:
+        sheet = document.Sheets.getByIndex(0)
+        for r, (formula, shown) in enumerate(examples):
+            sheet.getCellByPosition(0, r).FormulaLocal = formula
+        document.calculateAll()
+        for r, (formula, shown) in enumerate(examples):
+            got = sheet.getCellByPosition(0, r).getString()
+            failures.check(got == shown, f"docs/libreoffice.md: {formula} shows {got!r}, the page says {shown!r}")
+    finally:
+        document.close(True)
+    return len(examples)
+
+
+def check_xls(office, host, scratch, failures):
+    """An .xls file names the functions by their compatibility names, both ways."""
+    document = office.new_spreadsheet()
+    path = scratch / "documents" / "saved_by_calc.xls"
+    path.parent.mkdir(parents=True, exist_ok=True)
+    try:
+        document.Sheets.getByIndex(0).getCellByPosition(0, 0).setFormula('=KaltHofTP("R134a";25;10;1)')
+        document.calculateAll()
+        document.storeToURL(path.as_uri(), (property_value("FilterName", "MS Excel 97"),))
+    finally:
+        document.close(True)
+    failures.check(b"KaltHofTP" in path.read_bytes(), ".xls: the function is not saved under its Excel name KaltHofTP")
+    document = office.open(path)
+    try:
+        calc = calc_answer(document.Sheets.getByIndex(0).getCellByPosition(0, 0))
         expected = expected_answer(host_answers(host, ['KaltHofTP("R134a", 25, 10, 1)'])[0])
-        failures.check(same(calc_answer(cell), expected), f"typed {cell.FormulaLocal}: Calc {calc_answer(cell)!r}")
+        failures.check(same(calc, expected), f".xls read back: Calc {calc!r}, host {expected!r}")
     finally:
         document.close(True)
 
@@ -281,9 +348,9 @@ def check_typed(office, host, failures):
 def check_platforms(failures):
     """The component's choice of library: each platform it carries one for, and the text of a
     cell where it carries none."""
-    specification = importlib.util.spec_from_file_location("kaltra_calc", ROOT / "libreoffice" / "extension" / "kaltra_calc.py")
-    component = importlib.util.module_from_spec(specification)
-    specification.loader.exec_module(component)
+    located = importlib.util.spec_from_file_location("kaltra_calc", ROOT / "libreoffice" / "extension" / "kaltra_calc.py")
+    component = importlib.util.module_from_spec(located)
+    located.loader.exec_module(component)
     for system, machine, bits, expected in [
         ("Linux", "x86_64", 64, "lib/linux-x86_64/libkaltra.so"),
         ("Windows", "AMD64", 64, "lib/windows-x86_64/kaltra.dll"),
@@ -336,8 +403,9 @@ def main():
     counts = {}
     try:
         check_platforms(failures)
-        office = Office(scratch, options.oxt, environment={k: v for k, v in os.environ.items()
-                                                           if k != "KALTRA_LIBRARY"})
+        check_stored_names(options.workbook, failures)
+        environment = {k: v for k, v in os.environ.items() if k != "KALTRA_LIBRARY"}
+        office = Office(scratch, options.oxt, environment=environment)
         try:
             office.install()
             installed = time.monotonic()
@@ -359,9 +427,19 @@ def main():
             for call in calls:
                 first_calls.setdefault(call.split("(")[0], call)
             counts["xlsx calls"] = check_excel_file(office, options.host, scratch, first_calls, failures)
-            check_typed(office, options.host, failures)
+            check_typed(office, options.host, {
+                '=KaltHofTP("R134a",25,10,1)': ('KaltHofTP("R134a", 25, 10, 1)', '=KALTHOFTP("R134a",25,10,1)'),
+                "=kaltname(15)": ("KaltName(15)", "=KALTNAME(15)")}, failures)
+            counts["page examples"] = check_page(office, failures)
+            check_xls(office, options.host, scratch, failures)
         finally:
             office.end()
+        # A German user: ';' between arguments, ',' in a number.
+        german = Office(scratch / "german", options.oxt, environment=environment, locale="de-DE")
+        with german:
+            check_typed(german, options.host, {
+                '=KaltHofTP("R134a";25;10;1)': ('KaltHofTP("R134a", 25, 10, 1)', '=KALTHOFTP("R134a";25;10;1)'),
+                '=KaltPsat("R134a";25,5;1)': ('KaltPsat("R134a", 25.5, 1)', '=KALTPSAT("R134a";25,5;1)')}, failures)
         check_missing_library(scratch, options.oxt, failures)
     finally:
         clean(scratch)
@@ -370,7 +448,8 @@ def main():
         print("FAILED", line)
     print(f"LibreOffice Calc test: {failures.checked} checks ({counts.get('calls', 0)} calls, "
           f"{counts.get('cycle cells', 0)} cycle cells, {counts.get('wizard functions', 0)} wizard functions, "
-          f"{counts.get('xlsx calls', 0)} calls in an Excel-saved .xlsx), {len(failures.lines)} failed; "
+          f"{counts.get('xlsx calls', 0)} calls in an Excel-saved .xlsx, {counts.get('page examples', 0)} examples of "
+          f"docs/libreoffice.md), {len(failures.lines)} failed; "
           f"run time {seconds:.1f} s")
     return 1 if failures.lines else 0
 

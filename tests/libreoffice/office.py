@@ -22,6 +22,12 @@ from com.sun.star.beans import PropertyValue
 PROGRAM = Path(os.environ.get("KALTRA_LIBREOFFICE", "/usr/lib/libreoffice")) / "program"
 CONNECT_SECONDS = 90  # a first start builds the profile and restarts once
 END_SECONDS = 20
+# A new profile's locale setting, which decides the decimal and argument separators.
+LOCALE_SETTING = """<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema">
+<item oor:path="/org.openoffice.Setup/L10N"><prop oor:name="ooSetupSystemLocale" oor:op="fuse"><value>{locale}</value></prop></item>
+</oor:items>
+"""
 
 
 def property_value(name, value):
@@ -35,8 +41,9 @@ def file_url(path):
 
 
 class Office:
-    def __init__(self, scratch, oxt, display=None, environment=None):
+    def __init__(self, scratch, oxt, display=None, environment=None, locale=None):
         self.scratch = Path(scratch)
+        self.locale = locale  # the locale setting of a new profile ("de-DE"), else the system's
         self.oxt = Path(oxt)
         self.display = display
         self.environment = dict(os.environ if environment is None else environment)
@@ -59,6 +66,10 @@ class Office:
             raise RuntimeError(f"unopkg add failed ({result.returncode}): {result.stdout}{result.stderr}")
 
     def start(self):
+        settings = self.scratch / "profile" / "user" / "registrymodifications.xcu"
+        if self.locale and not settings.exists():
+            settings.parent.mkdir(parents=True, exist_ok=True)
+            settings.write_text(LOCALE_SETTING.format(locale=self.locale))
         environment = dict(self.environment)
         options = ["--invisible", "--norestore", "--nologo", "--nodefault", "--nolockcheck",
                    f"--accept=pipe,name={self.pipe};urp;StarOffice.ComponentContext"]
@@ -98,26 +109,37 @@ class Office:
         access.commitChanges()
 
     def open(self, path, hidden=True):
-        return self.desktop.loadComponentFromURL(file_url(path), "_blank", 0,
-                                                 (property_value("Hidden", hidden),))
+        """Opens a copy of a document, kept in the scratch folder: the office puts its lock file
+        beside the document it opens, and a committed one stays untouched."""
+        copy = self.scratch / "documents" / Path(path).name
+        copy.parent.mkdir(parents=True, exist_ok=True)
+        if Path(path).resolve() != copy.resolve():
+            shutil.copyfile(path, copy)
+        document = self.desktop.loadComponentFromURL(file_url(copy), "_blank", 0,
+                                                     (property_value("Hidden", hidden),))
+        if document is None:
+            raise RuntimeError(f"LibreOffice did not open {path}")
+        return document
 
     def new_spreadsheet(self):
         return self.desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0,
                                                  (property_value("Hidden", True),))
 
-    def end(self):
-        """Asks the office to end, then ends its whole process group if it has not."""
+    def end(self, ask=True):
+        """Asks the office to end (unless ask is False: a modal dialog is open), then ends its
+        whole process group if it has not."""
         if self.process is None:
             return
-        try:
-            if self.desktop is not None:
-                self.desktop.terminate()
-        except Exception:
-            pass  # the connection drops as the office ends
-        try:
-            self.process.wait(END_SECONDS)
-        except subprocess.TimeoutExpired:
-            pass
+        if ask:
+            try:
+                if self.desktop is not None:
+                    self.desktop.terminate()
+            except Exception:
+                pass  # the connection drops as the office ends
+            try:
+                self.process.wait(END_SECONDS)
+            except subprocess.TimeoutExpired:
+                pass
         try:
             os.killpg(self.process.pid, signal.SIGKILL)
         except ProcessLookupError:

@@ -43,11 +43,11 @@ EMPTY = None  # an empty argument cell
 
 
 def load_library(path):
-    specification = importlib.util.spec_from_file_location(
+    located = importlib.util.spec_from_file_location(
         "kaltra_library", ROOT / "python" / "src" / "kaltra" / "_library.py")
-    module = importlib.util.module_from_spec(specification)
-    sys.modules[specification.name] = module
-    specification.loader.exec_module(module)
+    module = importlib.util.module_from_spec(located)
+    sys.modules[located.name] = module
+    located.loader.exec_module(module)
     return module.load(path)
 
 
@@ -126,6 +126,7 @@ def bad_inputs():
         Row("KaltPsat", ["R134a", 25.0, -1.5], "unit code -1.5: truncated to -1, acting as 7"),
         Row("KaltPsat", ["R134a", 25.0, 70000.0], "unit code outside a 16-bit integer: #VALUE!"),
         Row("KaltPsat", ["R134a", 25.0, "1"], "unit code as a text: converted, as Excel does"),
+        Row("KaltPsat", ["R134a", "25", 1.0], "temperature as a text: converted, as Excel does"),
         Row("KaltName", [EMPTY], "empty index cell: 0, the error value", host_arguments=[0.0]),
         Row("KaltName", [-40000.0], "index outside a 16-bit integer: #VALUE!"),
         Row("KaltIndex", [EMPTY], "empty fluid cell: -1"),
