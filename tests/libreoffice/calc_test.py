@@ -5,15 +5,18 @@ Installs Kaltra.oxt with unopkg into a scratch profile, starts LibreOffice headl
   over UNO, with the kaltra host's answer to the same call, bit for bit: numbers (-999 among
   them), texts, and the error values where Excel answers one (#VALUE! for an argument Excel
   cannot pass, Err:502 where the add-in answers its error values 2235, 2242, 2249);
-- compares the sheet "Cycle" with the host's computation of examples/cycle.csv, cell for cell;
+- compares the sheet "Cycle" with the host's computation of examples/cycle.csv, cell for cell
+  (after Calc's own recalculation to 1e-7, then computed in the host's order bit for bit);
 - compares the function wizard's texts with the add-in's registrations: names, descriptions,
   argument names and argument help, in the add-in category;
 - opens an .xlsx written as Excel writes a workbook that calls the add-in's functions
-  ("_xll.KaltHofTP(...)", stale cached values) and checks that Calc computes every call;
-- types formulas as an English-locale user does;
+  ("_xll.KaltHofTP(...)", stale cached values), checks that Calc computes every call and saves
+  them under the names Excel reads; saves and reopens an .xls;
+- types formulas as an English-locale user does, the examples of docs/libreoffice.md among them;
 then starts an office with a German locale setting and types formulas as a German user does
 (';' between arguments, a decimal comma), and starts the office again with a library that does
-not load and checks that a cell says so.
+not load and checks that a cell says so. The component's choice of library for each platform,
+and the machine each library of the extension is built for, are checked without an office.
 Ends LibreOffice in every case; prints what it compared and its run time.
 
     /usr/bin/python3 tests/libreoffice/calc_test.py --oxt dist/Kaltra.oxt --host build/host/kaltra \
@@ -37,8 +40,8 @@ ROOT = HERE.parent.parent
 sys.path.insert(0, str(HERE))
 from office import Office, clean, end_on_termination, property_value  # noqa: E402
 
-# com.sun.star.sheet.FormulaResult
-RESULT_VALUE, RESULT_STRING, RESULT_ERROR = 1, 2, 4
+# com.sun.star.sheet.FormulaResult.STRING
+RESULT_STRING = 2
 # Calc's error codes: #VALUE! and Err:502 (invalid argument).
 CALC_NO_VALUE, CALC_ILLEGAL_ARGUMENT = 519, 502
 CALC_NO_NAME = 525  # #NAME?
@@ -345,6 +348,29 @@ def check_xls(office, host, scratch, failures):
         document.close(True)
 
 
+# What each library of the extension must be built for: the ELF machine x86-64, and the PE
+# machines x64 and i386.
+MACHINES = {"lib/linux-x86_64/libkaltra.so": ("ELF", 62), "lib/windows-x86_64/kaltra.dll": ("PE", 0x8664),
+            "lib/windows-x86/kaltra.dll": ("PE", 0x14C)}
+
+
+def check_package(oxt, failures):
+    """The extension carries each library where the component looks for it, built for its machine."""
+    with zipfile.ZipFile(oxt) as z:
+        names = set(z.namelist())
+        for name, (form, machine) in MACHINES.items():
+            failures.check(name in names, f"{oxt}: no {name}")
+            if name not in names:
+                continue
+            data = z.read(name)
+            if form == "ELF":
+                got = int.from_bytes(data[18:20], "little") if data[:4] == b"\x7fELF" else None
+            else:
+                header = int.from_bytes(data[0x3C:0x40], "little")
+                got = int.from_bytes(data[header + 4:header + 6], "little") if data[header:header + 4] == b"PE\0\0" else None
+            failures.check(got == machine, f"{oxt}: {name} is built for machine {got}, not {machine}")
+
+
 def check_platforms(failures):
     """The component's choice of library: each platform it carries one for, and the text of a
     cell where it carries none."""
@@ -403,6 +429,7 @@ def main():
     counts = {}
     try:
         check_platforms(failures)
+        check_package(options.oxt, failures)
         check_stored_names(options.workbook, failures)
         environment = {k: v for k, v in os.environ.items() if k != "KALTRA_LIBRARY"}
         office = Office(scratch, options.oxt, environment=environment)
@@ -411,6 +438,7 @@ def main():
             installed = time.monotonic()
             office.start()
             counts["start"] = time.monotonic() - installed
+            print(f"LibreOffice started in {counts['start']:.1f} s")
             # Recalculate on load: .ods always recalculate here, .xlsx only with this set.
             office.configure("/org.openoffice.Office.Calc/Formula/Load", OOXMLRecalcMode=0, ODFRecalcMode=0)
             document = office.open(options.workbook)
