@@ -9,6 +9,8 @@ cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)" -LE wine
 # The Python package, installed into a venv as the README says, and its tests.
 bash tools/python.sh
+# The LibreOffice Calc extension, built and tested in a headless LibreOffice.
+bash tools/libreoffice.sh test
 # The Windows add-ins: installs MinGW-w64 and Wine when missing, cross-builds both add-ins
 # and runs their tests under Wine.
 bash tools/windows.sh

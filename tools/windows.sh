@@ -6,6 +6,7 @@
 #
 #   bash tools/windows.sh         install, build, test
 #   bash tools/windows.sh dist    the same, then put both add-ins and INSTALL.md into dist/
+#   bash tools/windows.sh libraries   only the C interface kaltra.dll of both, no Wine (for Kaltra.oxt)
 #
 # The Windows builds go to build-windows/x64 and build-windows/x86. The tests are the Linux
 # test program tests/wine_test.cpp (built in build/, or $KALTRA_LINUX_BUILD), run against
@@ -17,11 +18,16 @@ root=$(pwd)
 jobs=$(nproc)
 linux_build=${KALTRA_LINUX_BUILD:-build}
 make_dist=0
+only_libraries=0
 case "${1:-}" in
   "") ;;
   dist) make_dist=1 ;;
-  *) echo "usage: bash tools/windows.sh [dist]" >&2; exit 2 ;;
+  libraries) only_libraries=1 ;;
+  *) echo "usage: bash tools/windows.sh [dist|libraries]" >&2; exit 2 ;;
 esac
+wine_packages=(wine wine64 wine32:i386)
+target=kaltra_windows
+if [ "$only_libraries" -eq 1 ]; then wine_packages=(); target=kaltra_capi; fi
 
 started=$SECONDS
 phase=$SECONDS
@@ -34,16 +40,17 @@ took() {
 # Only the posix thread-model compilers (the toolchain files name them): the -win32 variants
 # and the g++-mingw-w64 metapackages would switch the compiler alternatives to win32.
 bash tools/packages.sh --no-recommends g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 "${wine_packages[@]}"
 took "packages"
 
 # ---- Builds -------------------------------------------------------------------------------
 for build in x64:mingw-w64-x86_64 x86:mingw-w64-i686; do
   folder=build-windows/${build%%:*}
   cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="cmake/${build#*:}.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$folder" -j"$jobs" --target kaltra_windows
+  cmake --build "$folder" -j"$jobs" --target "$target"
 done
 took "Windows builds"
+[ "$only_libraries" -eq 0 ] || exit 0
 
 # The Linux build answers what the Windows builds are compared with, and runs the tests.
 cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
