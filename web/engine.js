@@ -68,8 +68,7 @@
       const f = this.functionNamed(name);
       const [x = 0, y = 0, z = 0] = values;
       const value = this.module._kaltra_web_number(f.position, fluid === null ? 0 : this.fluidText(fluid), x, y, z);
-      const written = (fluid === null ? [] : [`"${fluid}"`]).concat(values.map(String));
-      return { value, source: `#${this.module._kaltra_web_call_count() - 1}`, formula: `${name}(${written.join(', ')})` };
+      return { value, source: `#${this.module._kaltra_web_call_count() - 1}`, call: { name, fluid, values } };
     }
 
     // A text function's answer (KaltUnits, KaltName, KaltLongName, KaltForm); "" for an error.
@@ -161,12 +160,20 @@
     return { value: a.value / b.value, source: `(${a.source}/${b.source})` };
   }
 
+  // The worksheet formula of an answer's call, as a cell or the kaltra host would take it; for
+  // the page's arithmetic, that arithmetic.
+  function formulaOf(answer) {
+    if (!answer.call) return `the page's arithmetic: ${answer.source}`;
+    const { name, fluid, values } = answer.call;
+    return `${name}(${(fluid === null ? [] : [`"${fluid}"`]).concat(values.map(String)).join(', ')})`;
+  }
+
   // Loads the module (createKaltra, from kaltra.js) and answers the Engine over it.
   async function load(createKaltra) {
     return new Engine(await createKaltra());
   }
 
-  const api = { load, Engine, LABEL, UNIT_SYSTEMS, FAILURE_MARK, given, plus, minus, times, over };
+  const api = { load, Engine, LABEL, UNIT_SYSTEMS, FAILURE_MARK, given, plus, minus, times, over, formulaOf };
   if (typeof module === 'object' && module.exports) module.exports = api;
   else root.KaltraEngine = api;
 })(typeof globalThis !== 'undefined' ? globalThis : this);

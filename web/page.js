@@ -20,7 +20,7 @@
 (function () {
   'use strict';
 
-  const { LABEL, FAILURE_MARK, given, plus, minus, times, over } = window.KaltraEngine;
+  const { LABEL, FAILURE_MARK, given, plus, minus, times, over, formulaOf } = window.KaltraEngine;
 
   const page = {
     engine: null,
@@ -74,7 +74,7 @@
       className: answer.value === FAILURE_MARK ? 'k-num k-failure' : 'k-num',
       'data-value': e.format(answer.value, 17),
       'data-source': answer.source,
-      title: answer.formula || `the page's arithmetic: ${answer.source}`,
+      title: formulaOf(answer),
     }, text);
   }
 
@@ -551,7 +551,7 @@
     const header = TABLE_COLUMNS.map(([, title, quantity]) => `${title.replace('\u2212', '-')} (${unitOf(quantity)})`);
     const lines = [header.join(',')];
     for (const r of model.rows) lines.push(TABLE_COLUMNS.map(([key]) => page.engine.format(r[key].value, 17)).join(','));
-    return lines.join('\r\n') + '\r\n';
+    return lines.join('\n') + '\n';
   }
 
   function renderTable(model) {
@@ -759,7 +759,11 @@
       for (const p of placed) {
         layer.append(svgElement('circle', { cx: p.xy.x.toFixed(2), cy: p.xy.y.toFixed(2), r: page.view === 'table' ? 3 : 5, class: `k-point k-point-${page.view}` }));
         if (page.view !== 'table') {
-          layer.append(svgElement('text', { x: (p.xy.x + 8).toFixed(2), y: (p.xy.y - 8).toFixed(2), class: 'k-point-label' }, p.label));
+          // 2s sits just left of 2 on the same isobar: its label goes to the left.
+          const left = p.label === '2s';
+          layer.append(svgElement('text', {
+            x: (p.xy.x + (left ? -8 : 8)).toFixed(2), y: (p.xy.y - 8).toFixed(2), class: 'k-point-label', 'text-anchor': left ? 'end' : 'start',
+          }, p.label));
         }
       }
       if (placed.some((p) => !inside(p.xy))) words += ' Some of it lies outside the chart.';

@@ -69,31 +69,38 @@ double callNumber(int function, const std::string& fluid, const double* values, 
     double numbers[kMaxPageArguments] = {};
     int integers[kMaxPageArguments] = {};
     const void* pointers[kMaxPageArguments] = {};
-    std::string formulaArguments;
     int next = 0;
     for (int a = 0; a < arguments; ++a) {
         const char kind = kaltra_argument_kind(function, a);
-        if (!formulaArguments.empty()) formulaArguments += ", ";
-        if (kind == 'C') {
-            formulaArguments += quoted(fluid);
-            continue;
-        }
+        if (kind == 'C') continue;
         if (next >= count || next >= kMaxPageArguments) return NAN;
         if (kind == 'I') {
             if (!integerArgument(values[next], integers[next])) return NAN;
             pointers[next] = &integers[next];
-            formulaArguments += std::to_string(integers[next]);
         } else {
             numbers[next] = values[next];
             pointers[next] = &numbers[next];
-            formulaArguments += written(values[next]);
         }
         ++next;
     }
     double answer = NAN;
     kaltra_evaluate(function, text.c_str(), 0, nullptr, pointers, nullptr, &answer);
     ++CallCount;
-    if (Recording) record(kaltra_function_name(function), formulaArguments, written(answer));
+    if (Recording) {
+        // The formula as the kaltra host reads it: the arguments in table order.
+        std::string formulaArguments;
+        for (int a = 0, k = 0; a < arguments; ++a) {
+            if (a > 0) formulaArguments += ", ";
+            const char kind = kaltra_argument_kind(function, a);
+            if (kind == 'C') {
+                formulaArguments += quoted(fluid);
+            } else {
+                formulaArguments += kind == 'I' ? std::to_string(integers[k]) : written(numbers[k]);
+                ++k;
+            }
+        }
+        record(kaltra_function_name(function), formulaArguments, written(answer));
+    }
     return answer;
 }
 

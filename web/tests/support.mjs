@@ -82,6 +82,7 @@ export function hostAnswers(formulas, { plainMath = true, timeoutMs = 120000 } =
         resolve(lines);
       }
     });
+    child.stdin.on('error', () => {});
     child.stdin.end(formulas.map((f) => `${f}\n`).join(''));
   });
 }
@@ -101,6 +102,8 @@ export function runHost(args, { input = '', plainMath = true, timeoutMs = 60000 
       if (status !== 0) reject(new Error(`kaltra ${args.join(' ')} ended with ${status}: ${Buffer.concat(err)}`));
       else resolve(Buffer.concat(out).toString('utf8'));
     });
+    // A host that does not read its input may be gone before it is written.
+    child.stdin.on('error', () => {});
     child.stdin.end(input);
   });
 }
