@@ -26,10 +26,11 @@ extern "C" {
 /* ---- Worksheet calls ------------------------------------------------------------------------ */
 
 /* The number answered by the worksheet function at table position `function` for `fluid`
-   (ignored by a function without a fluid) and its other arguments in table order: the first
-   three of x, y, z, a unit code or an index passed as a whole number. An integer answer
-   (KaltIndex) comes as a number; NaN for a text or an error answer, an unknown position or an
-   integer argument that is not a whole number within 16 bits (such a call is not made). */
+   (ignored by a function without a fluid) and its other arguments in table order, as many of
+   x, y, z as it takes; a unit code or an index is truncated toward zero, as the kaltra host
+   passes a number to an integer argument. An integer answer (KaltIndex) comes as a number; NaN
+   for a text or an error answer, an unknown position, or an integer argument outside 16 bits
+   (a call that is not made). */
 double kaltra_web_number(int function, const char* fluid, double x, double y, double z);
 
 /* The text answered by the text function at table position `function` (KaltUnits, KaltName,

@@ -113,18 +113,35 @@
     for (const id of ids) setMessage(id, '');
   }
 
-  // Reads the fields; false after marking every bad one.
+  // How the worksheet functions bound an input, by the functions it goes to: the low limit
+  // and its words, the high limit and its words (limits are the fluid's, as Answers).
+  const BOUNDS = {
+    // The single-phase (T, P) and (T, v) functions.
+    temperature: (l) => [l.tmin, 'the lowest temperature handled', l.tmax, 'the highest temperature handled'],
+    pressure: (l) => [l.pfloor, 'a hundredth of the lowest saturation pressure', l.pmax, 'the highest pressure handled'],
+    volume: (l) => [l.vfloor, 'a quarter of the critical volume', null, ''],
+    // The saturation functions.
+    saturationTemperature: (l) => [l.tmin, 'the lowest temperature handled', l.tc, 'the critical temperature'],
+    // Temperature from pressure and enthalpy or entropy.
+    inversePressure: (l) => [l.pmin, 'the lowest saturation pressure', l.pmax, 'the highest pressure handled'],
+    // The lowest temperature only (the cycle's evaporator).
+    lowestTemperature: (l) => [l.tmin, 'the lowest temperature handled', null, ''],
+  };
+
+  // Reads the fields [key, id, words, bound kind]; the values, or null after marking every bad
+  // one. A value outside the range the add-in takes gets its note whatever the other fields hold.
   function readFields(fields) {
     const values = {};
     let good = true;
-    for (const [key, id, what] of fields) {
+    for (const [key, id, what, bound] of fields) {
       const read = readField(id, what);
       if (read.message) {
         setMessage(id, 'error', read.message);
         good = false;
-      } else {
-        values[key] = read.answer;
+        continue;
       }
+      values[key] = read.answer;
+      if (bound && page.limits.hasEquationOfState) boundNote(id, read.answer, ...BOUNDS[bound](page.limits));
     }
     return good ? values : null;
   }
@@ -268,6 +285,11 @@
   const STATE_MODES = {
     TP: ['T', 'P'], sat: ['T'], Ph: ['P', 'h'], Ps: ['P', 's'], Tv: ['T', 'v'],
   };
+  // Which functions each field goes to, for the note on how they bound it.
+  const STATE_BOUNDS = {
+    TP: { T: 'temperature', P: 'pressure' }, sat: { T: 'saturationTemperature' },
+    Ph: { P: 'inversePressure' }, Ps: { P: 'inversePressure' }, Tv: { T: 'temperature', v: 'volume' },
+  };
   const FIELD_WORDS = { T: 'a temperature', P: 'a pressure', h: 'an enthalpy', s: 'an entropy', v: 'a specific volume' };
 
   // A row of a results table: a label, the unit's quantity, one answer per column (null for
@@ -353,9 +375,6 @@
   }
 
   function stateTP({ T, P }) {
-    const l = page.limits;
-    boundNote('state-T', T, l.tmin, 'the lowest temperature handled', l.tmax, 'the highest temperature handled');
-    boundNote('state-P', P, l.pfloor, 'a hundredth of the lowest saturation pressure', l.pmax, 'the highest pressure handled');
     const phase = phaseOfTP(T, P);
     const rows = singlePhaseRows(T, P, phase.liquid);
     if (phase.psat) rows.push(row('Saturation pressure at T', 'pressure', phase.psat));
@@ -364,7 +383,6 @@
 
   function stateSaturated({ T }) {
     const l = page.limits;
-    boundNote('state-T', T, l.tmin, 'the lowest temperature handled', l.tc, 'the critical temperature');
     const P = call('KaltPsat', T.value);
     const vf = call('KaltVf', T.value), vg = call('KaltVg', T.value);
     const hf = call('KaltHf', T.value), hg = call('KaltHg', T.value);
@@ -410,7 +428,6 @@
     const y = values[kind];
     const [inverse, liquidOf, vaporOf, quantity] = kind === 'h'
       ? ['KaltTofPH', 'KaltHf', 'KaltHg', 'enthalpy'] : ['KaltTofPS', 'KaltSf', 'KaltSg', 'entropy'];
-    boundNote('state-P', P, l.pmin, 'the lowest saturation pressure', l.pmax, 'the highest pressure handled');
     const T = call(inverse, P.value, y.value);
     const span = l.tmax.value - l.tmin.value;
     if (Math.abs(T.value - l.tmax.value) < 1e-6 * span || Math.abs(T.value - l.tmin.value) < 1e-6 * span) {
@@ -437,8 +454,6 @@
 
   function stateTv({ T, v }) {
     const l = page.limits;
-    boundNote('state-T', T, l.tmin, 'the lowest temperature handled', l.tmax, 'the highest temperature handled');
-    boundNote('state-v', v, l.vfloor, 'a quarter of the critical volume', null, '');
     const P = call('KaltPofTV', T.value, v.value);
     let phase = T.value >= l.tc.value ? (P.value >= l.pc.value ? 'supercritical fluid' : 'gas above the critical temperature') : null;
     let x = null;
@@ -462,7 +477,7 @@
     const fields = STATE_MODES[mode];
     for (const field of document.querySelectorAll('#state-form [data-field]')) field.hidden = !fields.includes(field.dataset.field);
     clearMessages(['T', 'P', 'h', 's', 'v'].map((f) => `state-${f}`));
-    const values = readFields(fields.map((f) => [f, `state-${f}`, FIELD_WORDS[f]]));
+    const values = readFields(fields.map((f) => [f, `state-${f}`, FIELD_WORDS[f], STATE_BOUNDS[mode][f]]));
     if (!values) return { error: 'Correct the marked field to see the state.' };
     if (!page.limits.hasEquationOfState) return { error: `No state: the add-in has no equation of state for ${page.fluid.name}.` };
     const model = mode === 'TP' ? stateTP(values) : mode === 'sat' ? stateSaturated(values)
@@ -514,8 +529,8 @@
   function computeTable() {
     const ids = ['table-from', 'table-to', 'table-step'];
     clearMessages(ids);
-    const values = readFields([['from', 'table-from', 'the first temperature'], ['to', 'table-to', 'the last temperature'],
-      ['step', 'table-step', 'the step']]);
+    const values = readFields([['from', 'table-from', 'the first temperature', 'saturationTemperature'],
+      ['to', 'table-to', 'the last temperature', 'saturationTemperature'], ['step', 'table-step', 'the step']]);
     if (!values) return { error: 'Correct the marked field to see the table.' };
     const { from, to, step } = values;
     if (!(step.value > 0)) setMessage('table-step', 'error', 'The step must be above zero.');
@@ -524,8 +539,6 @@
     else if (!page.limits.hasEquationOfState) return { error: `No table: the add-in has no equation of state for ${page.fluid.name}.` };
     if (document.querySelector('#table-form [aria-invalid="true"]')) return { error: 'Correct the marked field to see the table.' };
     const l = page.limits;
-    boundNote('table-from', from, l.tmin, 'the lowest temperature handled', l.tc, 'the critical temperature');
-    boundNote('table-to', to, l.tmin, 'the lowest temperature handled', l.tc, 'the critical temperature');
     const rows = [];
     const count = Math.floor((to.value - from.value) / step.value + 1e-9) + 1;
     for (let i = 0; i < count; ++i) {
@@ -612,7 +625,7 @@
   function computeCycle() {
     const ids = ['cycle-evaporating', 'cycle-condensing', 'cycle-superheat', 'cycle-subcooling', 'cycle-efficiency'];
     clearMessages(ids);
-    const values = readFields([['Te', 'cycle-evaporating', 'the evaporating temperature'],
+    const values = readFields([['Te', 'cycle-evaporating', 'the evaporating temperature', 'lowestTemperature'],
       ['Tk', 'cycle-condensing', 'the condensing temperature'], ['superheat', 'cycle-superheat', 'the superheat'],
       ['subcooling', 'cycle-subcooling', 'the subcooling'], ['eta', 'cycle-efficiency', 'the efficiency']]);
     if (!values) return { error: 'Correct the marked field to see the cycle.' };
@@ -629,7 +642,6 @@
       setMessage('cycle-condensing', 'error', 'The condensing temperature must lie above the evaporating temperature.');
     }
     if (document.querySelector('#cycle-form [aria-invalid="true"]')) return { error: 'Correct the marked field to see the cycle.' };
-    boundNote('cycle-evaporating', Te, l.tmin, 'the lowest temperature handled', null, '');
 
     // The example worksheet's cells, in its order (examples/cycle-real.csv).
     const T1 = plus(Te, superheat);

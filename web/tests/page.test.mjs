@@ -461,6 +461,12 @@ test('screenshots of the three views', async () => {
   await fresh.screenshot({ path: path.join(screenshots, 'cycle.png'), fullPage: true });
   await fresh.setViewportSize({ width: 820, height: 1180 });
   await fresh.screenshot({ path: path.join(screenshots, 'cycle-tablet.png'), fullPage: true });
+  await fresh.setViewportSize({ width: 1440, height: 1000 });
+  await fresh.click('#tab-state');
+  await fresh.fill('#state-T', '2000');
+  await fresh.fill('#state-P', 'ten');
+  await fresh.evaluate(() => window.kaltraPage.flush());
+  await fresh.screenshot({ path: path.join(screenshots, 'messages.png'), clip: { x: 0, y: 220, width: 1440, height: 280 } });
   await fresh.close();
 });
 
