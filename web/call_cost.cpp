@@ -4,11 +4,14 @@
 // (kaltra_KaltXxx) and ns per element of one kaltra_evaluate over the array, the best of the
 // repetitions.
 //
-//   kaltra_web_bench [elements] [repetitions]
+//   kaltra_web_bench [elements] [repetitions] [KaltPsat|KaltHofTP|KaltTofPH]
+//
+// With a function named, only its calls once per element, once: what callgrind counts.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "capi/kaltra.h"
@@ -34,6 +37,7 @@ double along(double a, double b, std::size_t i, std::size_t n) {
 int main(int argc, char** argv) {
     const std::size_t n = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 7;
+    const std::string only = argc > 3 ? argv[3] : "";
     // KaltPsat of R134a from -40 to 60 C; KaltHofTP at 1 bar from -20 to 80 C; KaltTofPH at
     // 5 bar from 200 to 450 kJ/kg: every element a state the engine's caches do not hold.
     std::vector<double> t(n), tv(n), p1(n, 1.0), p5(n, 5.0), h(n), answers(n);
@@ -51,6 +55,14 @@ int main(int argc, char** argv) {
         const char* name;
         double scalar = 1e300, array = 1e300;
     } ways[] = {{"KaltPsat"}, {"KaltHofTP"}, {"KaltTofPH"}};
+    if (!only.empty()) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (only == "KaltPsat") sink = kaltra_KaltPsat("R134a", t[i], 1);
+            if (only == "KaltHofTP") sink = kaltra_KaltHofTP("R134a", tv[i], p1[i], 1);
+            if (only == "KaltTofPH" && i % 10 == 0) sink = kaltra_KaltTofPH("R134a", p5[i], h[i], 1);
+        }
+        return 0;
+    }
     for (int r = 0; r < repetitions; ++r) {
         ways[0].scalar = std::min(ways[0].scalar, nanoseconds(n, [&] {
             for (std::size_t i = 0; i < n; ++i) answers[i] = kaltra_KaltPsat("R134a", t[i], 1);

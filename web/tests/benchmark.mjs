@@ -1,10 +1,11 @@
 // The page's benchmark (bash tools/web.sh bench): in Debian's Chromium, the cost of one
-// worksheet call against the native C interface over the same inputs (build/web/kaltra_web_bench),
+// worksheet call against the native C interface over the same inputs (build/capi/kaltra_web_bench),
 // the time from opening the page to its first answer, and the time to trace and draw the
 // chart and to redraw a view. Writes build-web/benchmark.md, the tables of docs/performance.md.
 import { spawnSync } from 'node:child_process';
 import { mkdirSync, statSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 
 import { distWeb, kaltraHost, launchChromium, root, serveFolder } from './support.mjs';
 
@@ -17,6 +18,38 @@ const median = (xs) => {
   return s.length % 2 ? s[(s.length - 1) / 2] : (s[s.length / 2 - 1] + s[s.length / 2]) / 2;
 };
 const fixed = (x, d = 1) => x.toFixed(d);
+
+// The calls of one function once per element, as call_cost.cpp makes them with a function
+// named, in Node.js on the same module: what callgrind counts.
+async function loopInNode(name, n) {
+  const { createRequire } = await import('node:module');
+  const createKaltra = createRequire(import.meta.url)(path.join(distWeb, 'kaltra.js'));
+  const m = await createKaltra();
+  const fluid = m._malloc(8);
+  m.stringToUTF8('R134a', fluid, 8);
+  const along = (a, b, i) => a + (b - a) * i / n;
+  let sink = 0;
+  for (let i = 0; i < n; ++i) {
+    if (name === 'KaltPsat') sink += m._kaltra_KaltPsat(fluid, along(-40, 60, i), 1);
+    if (name === 'KaltHofTP') sink += m._kaltra_KaltHofTP(fluid, along(-20, 80, i), 1, 1);
+    if (name === 'KaltTofPH' && i % 10 === 0) sink += m._kaltra_KaltTofPH(fluid, 5, along(200, 450, i), 1);
+  }
+  if (!Number.isFinite(sink)) process.exitCode = 1;
+}
+
+// Instructions per call under callgrind: the difference between two runs of different length,
+// so that starting the program (and, in the module, compiling its code) falls out.
+function instructionsPerCall(command, args, name, calls) {
+  const counted = (n) => {
+    const run = spawnSync('valgrind', ['--tool=callgrind', '--smc-check=all', '--callgrind-out-file=/dev/null',
+      command, ...args(n)], { encoding: 'utf8', timeout: 600000 });
+    const m = /Collected : (\d+)/.exec(run.stderr || '');
+    if (!m) throw new Error(`callgrind of ${command} ${name}: ${run.stderr}`);
+    return Number(m[1]);
+  };
+  const [small, large] = [20000, 60000];
+  return (counted(large) - counted(small)) / (calls(large) - calls(small));
+}
 
 // The calls of web/call_cost.cpp, in the page: once per element from JavaScript into the
 // module, once over the array by kaltra_evaluate, and through the page's own call (engine.js).
@@ -81,6 +114,25 @@ function callCost({ elements, repetitions }) {
   return { best, sink: Number.isFinite(sink) };
 }
 
+async function instructionTable(say) {
+  if (spawnSync('valgrind', ['--version']).status !== 0) {
+    say('(valgrind is not installed: no instruction counts)');
+    return;
+  }
+  const native = path.join(root, 'build', 'capi', 'kaltra_web_bench');
+  say(`| call (R134a, unit code 1), once per element | native, instructions | WebAssembly in V8 (Node.js ${process.version}), instructions | ratio |`);
+  say('|---|---:|---:|---:|');
+  for (const name of ['KaltPsat', 'KaltHofTP', 'KaltTofPH']) {
+    const calls = (n) => (name === 'KaltTofPH' ? n / 10 : n);
+    const here = instructionsPerCall(native, (n) => [String(n), '1', name], name, calls);
+    // The module compiled whole by V8's optimizing compiler at the start, in one thread, so
+    // that no compiling falls between the two runs' calls.
+    const wasm = instructionsPerCall(process.execPath,
+      (n) => ['--no-liftoff', '--single-threaded', fileURLToPath(import.meta.url), '--loop', name, String(n)], name, calls);
+    say(`| \`${name}\` | ${here.toFixed(0)} | ${wasm.toFixed(0)} | ${(wasm / here).toFixed(2)} |`);
+  }
+}
+
 async function main() {
   const server = await serveFolder(distWeb);
   const browser = await launchChromium();
@@ -118,7 +170,7 @@ async function main() {
     for (let round = 0; round < 3; ++round) {
       const best = (await page.evaluate(callCost, { elements: ELEMENTS, repetitions: REPETITIONS })).best;
       for (const [key, ns] of Object.entries(best)) browserCost[key] = Math.min(browserCost[key] ?? Infinity, ns);
-      const native = spawnSync(path.join(root, 'build', 'web', 'kaltra_web_bench'), [String(ELEMENTS), String(REPETITIONS)], { encoding: 'utf8' });
+      const native = spawnSync(path.join(root, 'build', 'capi', 'kaltra_web_bench'), [String(ELEMENTS), String(REPETITIONS)], { encoding: 'utf8' });
       if (native.status !== 0) throw new Error(`kaltra_web_bench: ${native.stderr}`);
       for (const line of native.stdout.trim().split('\n')) {
         const [name, scalar, array] = line.split('\t');
@@ -129,7 +181,7 @@ async function main() {
 
     // ---- The chart: traced once per fluid and unit system; the overlay and a view's redraw ----
     const traces = [];
-    for (const units of [1, 0]) {
+    for (const units of [0, 1]) {
       await page.selectOption('#units', String(units));
       for (const name of ['R134a', 'R22', 'R717', 'R744', 'R718', 'R13b1', 'R290']) {
         const index = await page.evaluate((n) => window.kaltraPage.fluids.find((f) => f.name === n).index, name);
@@ -191,6 +243,8 @@ async function main() {
     const ms = (x) => (x < 0.1 ? 'below 0.1 ms' : `${fixed(x, 1)} ms`);
     say(`The cycle view recomputed and redrawn after an input (its worksheet calls, the tables, the overlay placed; script time): median ${ms(median(redraws.times))} ` +
       `(${ms(Math.min(...redraws.times))} to ${ms(Math.max(...redraws.times))}); the overlay alone ${ms(median(redraws.overlays))}.`);
+    say();
+    await instructionTable(say);
     mkdirSync(path.join(root, 'build-web'), { recursive: true });
     writeFileSync(path.join(root, 'build-web', 'benchmark.md'), `${lines.join('\n')}\n`);
   } finally {
@@ -199,4 +253,5 @@ async function main() {
   }
 }
 
-await main();
+if (process.argv[2] === '--loop') await loopInNode(process.argv[3], Number(process.argv[4]));
+else await main();

@@ -324,7 +324,7 @@ test('cgs, carbon dioxide: a supercritical state; a condensing temperature above
   console.log(`R744 cycle in cgs: ${exact} of ${of} numbers bit for bit as the host's worksheet; every one within 1e-9`);
 });
 
-test('SI kPa, R13b1 (the cubic form): the table and a state from P and h', async () => {
+test('SI kPa and English Abs., R13b1 (the cubic form): the table, a state from P and h, the cycle', async () => {
   await choose('units', 4);
   await fluid('R13b1');
   await view('table');
@@ -332,6 +332,17 @@ test('SI kPa, R13b1 (the cubic form): the table and a state from P and h', async
   await view('state');
   await stateMode('Ph', { P: 500, h: 60 });
   await snapshot('R13b1, SI kPa, 500 kPa and 60 kJ/kg');
+  await choose('units', 2);
+  // The fields start at 536.67 R and 145 psia; given by P and h, the state's temperature comes
+  // back from KaltTofPH within the bisection's resolution.
+  assert.equal(await page.inputValue('#state-P'), '145');
+  assert.ok(Math.abs(Number(await page.inputValue('#state-T')) - 536.67) < 0.01);
+  await stateMode('TP', { T: 536.67, P: 145 });
+  await snapshot('R13b1, English Abs., 536.67 R and 145 psia');
+  await view('cycle');
+  await snapshot('R13b1, English Abs., cycle 473.67/563.67 R');
+  const { exact, of } = await checkCycleAgainstSheet('R13b1', 2, [473.67, 563.67, 9, 5.4, 0.75]);
+  console.log(`R13b1 cycle in English Abs.: ${exact} of ${of} numbers bit for bit as the host's worksheet; every one within 1e-9`);
 });
 
 test('Metric and MetricFormal, R290 and R31: the transport answers the add-in has none for are said so', async () => {
