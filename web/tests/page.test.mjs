@@ -7,7 +7,7 @@
 // every number the page showed (a call's answer, or the page's arithmetic on answers, as its
 // data-source says) must be the host's, bit for bit.
 import assert from 'node:assert/strict';
-import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -221,7 +221,12 @@ async function checkCycleAgainstSheet(fluidName, units, inputs) {
   }
   const sheet = path.join(os.tmpdir(), `kaltra-web-cycle-${process.pid}.csv`);
   writeFileSync(sheet, lines.join('\n'));
-  const grid = (await runHost(['sheet', '--csv', sheet])).split('\n').map((l) => l.split(','));
+  let grid;
+  try {
+    grid = (await runHost(['sheet', '--csv', sheet])).split('\n').map((l) => l.split(','));
+  } finally {
+    rmSync(sheet, { force: true });
+  }
   const cell = (row, column) => Number(grid[row - 1][column]);
   const onPage = await page.evaluate(() => {
     const value = (td) => (td.querySelector('.k-num') ? Number(td.querySelector('.k-num').dataset.value) : null);
