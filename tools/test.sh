@@ -11,6 +11,9 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" -LE wine
 bash tools/python.sh
 # The LibreOffice Calc extension, built and tested in a headless LibreOffice.
 bash tools/libreoffice.sh test
+# The browser page: built to WebAssembly with Debian's emscripten into dist/web and tested in
+# Debian's Chromium against the kaltra host; the conformance cases on its module.
+bash tools/web.sh test
 # The Windows add-ins: installs MinGW-w64 and Wine when missing, cross-builds both add-ins
 # and runs their tests under Wine.
 bash tools/windows.sh
