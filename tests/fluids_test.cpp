@@ -94,13 +94,15 @@ TEST(Lookup, NearMissesFindNothing) {
 
 TEST(Lookup, RecordAtBounds) {
     EXPECT_EQ(recordAt(0), nullptr);
-    EXPECT_EQ(recordAt(40), nullptr);
+    EXPECT_EQ(recordAt(kCatalogueSize + 1), nullptr);
     EXPECT_EQ(recordAt(-1), nullptr);
-    const RefrigerantRecord* last = recordAt(39);
-    ASSERT_NE(last, nullptr);
-    EXPECT_STREQ(last->name, "R1270");
-    EXPECT_STREQ(last->formula, "CH3CH=CH2");
-    EXPECT_STREQ(last->longName, "Propylene");
+    ASSERT_NE(recordAt(kCatalogueSize), nullptr);
+    EXPECT_EQ(recordAt(kCatalogueSize), &kCatalogue[kCatalogueSize - 1]);
+    const RefrigerantRecord* r1270 = recordAt(39);
+    ASSERT_NE(r1270, nullptr);
+    EXPECT_STREQ(r1270->name, "R1270");
+    EXPECT_STREQ(r1270->formula, "CH3CH=CH2");
+    EXPECT_STREQ(r1270->longName, "Propylene");
     EXPECT_STREQ(recordAt(1)->name, "R11");
 }
 

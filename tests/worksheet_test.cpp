@@ -95,7 +95,7 @@ TEST(ValueRecord, TextLongerThanTheCountByteHoldsIsCutAt255) {
 // ---- Names and indexes -------------------------------------------------------------------
 
 // Every record's texts by its index, each leading back to that index; an index outside
-// 1..39 answers the function's own error value.
+// 1..kCatalogueSize answers the function's own error value.
 TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     for (short index = 1; index <= kCatalogueSize; ++index) {
         const RefrigerantRecord& record = kCatalogue[index - 1];
@@ -107,7 +107,7 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     }
     using IndexFunction = xl::LPXLOPER (*)(short);
     const std::pair<IndexFunction, int> errors[] = {{KaltName, 2235}, {KaltLongName, 2242}, {KaltForm, 2249}};
-    for (short index : {0, 40, -1, 32767}) {
+    for (short index : {short{0}, static_cast<short>(kCatalogueSize + 1), short{-1}, short{32767}}) {
         for (const auto& [call, error] : errors) {
             const xl::XLOPER* r = call(index);
             EXPECT_EQ(r->xltype, xl::xltypeErr) << "index " << index;

@@ -123,7 +123,7 @@ void completeCubicRecord(const RefrigerantRecord& record) {
     establishReferenceState(record);
 }
 
-CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info) {
+CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts) {
     CheckReport report;
     Failures failures{report, {}};
     flushEngineCaches();
@@ -167,8 +167,8 @@ CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info) 
     for (int i = 0; i <= 400; ++i) {
         const double tr = trMin + (trMax - trMin) * i / 400.0;
         const double cp0 = idealCp0OfRecord(record, tr);
-        if (!(cp0 > 1.0 && cp0 <= info.classicalCp0))
-            failures.add(false, "cp0", format("cp0/R = %.6g at Tr %.4g (limit %.4g)", cp0, tr, info.classicalCp0));
+        if (!(cp0 > 1.0 && cp0 <= facts.classicalCp0))
+            failures.add(false, "cp0", format("cp0/R = %.6g at Tr %.4g (limit %.4g)", cp0, tr, facts.classicalCp0));
     }
 
     // ---- Saturated states: two distinct, stable roots at the vapor pressure

@@ -54,20 +54,15 @@ struct ReferenceTables {
     std::vector<IdealPoint> ideal;
 };
 
-// What the fitter knows about a fluid besides its catalogue record.
-struct FluidInfo {
-    const char* name;
-    double classicalCp0;  // cp0/R of the fully excited molecule (translation, rotation, vibration)
-    bool monatomic;
-};
-
-// The 34 fluids the fitter supplies, in the order of the generated header.
-const std::vector<FluidInfo>& fittedFluids();
+// What the fitter knows about a fluid besides its record is in its catalogue row
+// (FluidRow::fit, FitFacts in fluids/fluids.h); the fluids it fits are the rows whose sets
+// are fitted, in catalogue order, the order of the generated header.
 
 // Reads <directory>/<name>/{sat,single,ideal}.csv and info.json and reduces them with the
-// catalogue record's constants. Returns false with a message when a table is missing.
-bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, ReferenceTables& tables,
-                         std::string& message);
+// catalogue record's constants; a mixture's saturation pressure is the one of `line`.
+// Returns false with a message when a table is missing.
+bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, SaturationLine line,
+                         ReferenceTables& tables, std::string& message);
 
 // ---- Least squares ----------------------------------------------------------------------
 
@@ -94,7 +89,7 @@ double vaporPressureRatioOf(const double abcd[4], double tr);
 // fitted to the table and kept within (0, classical limit] and non-decreasing beyond the
 // table up to trMax.
 enum class IdealForm { mbwr, cubic };
-void fitIdealGas(const ReferenceTables& tables, const FluidInfo& info, IdealForm form, double trMin, double trMax,
+void fitIdealGas(const ReferenceTables& tables, const FitFacts& facts, IdealForm form, double trMin, double trMax,
                  double coefficients[5]);
 double idealCp0(IdealForm form, const double coefficients[5], double tr);
 
@@ -102,11 +97,11 @@ double idealCp0(IdealForm form, const double coefficients[5], double tr);
 
 // Sets alpha0..alpha6, b1..b29 and A..D of an MBWR-form record (written into its block).
 // Returns a one-line summary of the fit.
-std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables);
+std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables);
 
 // ---- Cubic form -------------------------------------------------------------------------
 
-std::string fitCubic(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables);
+std::string fitCubic(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables);
 
 // ---- Checks with the engine -------------------------------------------------------------
 
@@ -132,7 +127,7 @@ struct CheckReport {
 
 // The exact conditions and the soundness rules over the catalogue range, evaluated with the
 // engine on the record's current block.
-CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info);
+CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts);
 
 // Achieved accuracy against the table with the engine (percent): median, 95th percentile, max.
 struct Spread {

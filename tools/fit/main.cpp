@@ -1,5 +1,5 @@
-// kaltra_fit: fits, checks and writes the coefficient sets of the 34 catalogue fluids that
-// have no published sets.
+// kaltra_fit: fits, checks and writes the coefficient sets of the catalogue fluids that have
+// no published sets (the rows whose sets are fitted).
 //
 //   kaltra_fit [--reference DIR] [--output FILE] [--only R12,R50,...] [--write] [--check]
 //
@@ -89,15 +89,16 @@ void printReport(const char* name, const CheckReport& report, const AccuracyRepo
     std::fflush(stdout);
 }
 
-// The same checks and measures on the published sets, for comparison.
+// The same checks and measures on the published MBWR-form sets, for comparison.
 int checkPublished(const std::string& reference) {
-    for (const char* name : {"R11", "R22", "R134a", "R717"}) {
-        const RefrigerantRecord& record = *recordAt(refrigerantIndex(name));
+    for (int position = 0; position < kCatalogueSize; ++position) {
+        const FluidRow& row = kFluidRows[position];
+        const RefrigerantRecord& record = kCatalogue[position];
+        if (row.sets.source != SetSource::published || isCubicForm(record)) continue;
         ReferenceTables tables;
         std::string message;
-        if (!readReferenceTables(reference, record, tables, message)) continue;
-        const FluidInfo info{name, name == std::string("R717") ? 7.0 : 13.0, false};
-        printReport(name, checkRecord(record, info), measureAccuracy(record, tables));
+        if (!readReferenceTables(reference, record, row.fit.line, tables, message)) continue;
+        printReport(row.name, checkRecord(record, row.fit), measureAccuracy(record, tables));
     }
     return 0;
 }
@@ -140,46 +141,49 @@ int main(int argc, char** argv) {
     std::vector<SummaryRow> rows;
     std::string version;
     int failed = 0;
-    for (const FluidInfo& info : fittedFluids()) {
-        const int index = refrigerantIndex(info.name);
-        const RefrigerantRecord& record = *recordAt(index);
+    for (int position = 0; position < kCatalogueSize; ++position) {
+        const FluidRow& row = kFluidRows[position];
+        if (row.sets.source != SetSource::fitted) continue;
+        const FitFacts& facts = row.fit;
+        const char* name = row.name;
+        const RefrigerantRecord& record = kCatalogue[position];
         const std::vector<double> previous = setOf(record);
         const bool cubic = isCubicForm(record);
-        const bool refit = !checkOnly && (only.empty() || only.count(info.name) > 0);
+        const bool refit = !checkOnly && (only.empty() || only.count(name) > 0);
         const bool hadSet = hasCoefficientSets(record);
         if (!refit && !hadSet) {
-            sets.push_back({info.name, cubic, previous});
+            sets.push_back({name, cubic, previous});
             continue;
         }
         ReferenceTables tables;
         std::string message;
-        if (!readReferenceTables(reference, record, tables, message)) {
-            std::printf("%s: %s\n", info.name, message.c_str());
-            sets.push_back({info.name, cubic, previous});
+        if (!readReferenceTables(reference, record, facts.line, tables, message)) {
+            std::printf("%s: %s\n", name, message.c_str());
+            sets.push_back({name, cubic, previous});
             ++failed;
             continue;
         }
         if (version.empty()) version = tables.version;
         const auto fluidStart = std::chrono::steady_clock::now();
         std::string summary = "compiled-in set";
-        if (refit) summary = cubic ? fitCubic(record, info, tables) : fitMbwr(record, info, tables);
-        const CheckReport report = checkRecord(record, info);
+        if (refit) summary = cubic ? fitCubic(record, facts, tables) : fitMbwr(record, facts, tables);
+        const CheckReport report = checkRecord(record, facts);
         const AccuracyReport accuracy = measureAccuracy(record, tables);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fluidStart).count();
-        const std::string title = std::string(info.name) + " (" + (cubic ? "cubic" : "MBWR") +
+        const std::string title = std::string(name) + " (" + (cubic ? "cubic" : "MBWR") +
                                   (tables.estimated ? ", estimated table" : "") + "): " + summary + "; " +
                                   std::to_string(seconds).substr(0, 4) + " s";
         printReport(title.c_str(), report, accuracy);
-        rows.push_back({info.name, cubic ? "cubic" : "MBWR", accuracy,
+        rows.push_back({name, cubic ? "cubic" : "MBWR", accuracy,
                            report.ok() ? (refit ? "new set accepted" : "ok") : (refit ? "REJECTED, previous set kept" : "FAIL")});
         if (report.ok()) {
-            sets.push_back({info.name, cubic, setOf(record)});
+            sets.push_back({name, cubic, setOf(record)});
             // entropyRef and energyRef are computed at the first lookup: store them as 0
             if (cubic) sets.back().values[slot::entropyRef - 10] = sets.back().values[slot::energyRef - 10] = 0.0;
         } else {
             ++failed;
             restoreSet(record, previous);
-            sets.push_back({info.name, cubic, previous});
+            sets.push_back({name, cubic, previous});
             std::printf("    set rejected; the previous set is kept\n");
         }
     }

@@ -275,7 +275,7 @@ double startingSlope(double tr, double rho) {
 
 // One fit of the set under the given demands. Leaves the set in the block, the engine's
 // verdict in `verdict`, and returns a summary.
-std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
+std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
                         const Weighting& weighting, const Demands& demands, CheckReport& verdict) {
     const double shapeSigma = demands.shapeSigma;
     double* k = record.constants->slots;
@@ -318,7 +318,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
     fitVaporPressure(tables, f.trMin, f.prMin, pressureFadeTr, weighting.shapedVaporPressure, f.abcd);
 
     // ---- Ideal-gas heat capacity
-    fitIdealGas(tables, info, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
+    fitIdealGas(tables, facts, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
 
     // ---- Data rows
     const bool pseudoPure = tables.sat.front().prBubble != tables.sat.front().prDew;
@@ -543,7 +543,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
         flushEngineCaches();
 
         // ---- The engine's verdict; where it finds trouble, scan those isotherms too.
-        const CheckReport report = checkRecord(record, info);
+        const CheckReport report = checkRecord(record, facts);
         verdict = report;
         if (report.ok()) break;
         std::size_t added = 0;
@@ -659,7 +659,7 @@ double targetScore(const AccuracyReport& a, bool lenient) {
 // the move confined to the states nearest the critical point first, then spread further:
 // less faithful to the table near the critical point, but the vapor pressure and the
 // equation then meet below the catalogue's critical temperature.
-std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
+std::string fitMbwrWeighted(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
                             const Weighting& weighting, bool& sound, int& rung) {
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
     constexpr double kMoveExponents[] = {8.0, 3.5, 2.0};
@@ -678,7 +678,7 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& in
             // A moved table's vapor pressures are not the ones the targets judge: plain least squares.
             Weighting used = weighting;
             if (move >= 0) used.shapedVaporPressure = false;
-            summary = fitMbwrOnce(record, info, move >= 0 ? moved : tables, used, demands, verdict);
+            summary = fitMbwrOnce(record, facts, move >= 0 ? moved : tables, used, demands, verdict);
             ++rung;
             if (verdict.ok()) {
                 sound = true;
@@ -697,7 +697,7 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& in
 // A fluid that needs more than the two plainest demands under the first weighting (its fits
 // take up to minutes each) keeps that first sound set. Where the reweighted vapor pressure
 // leaves no sound set at all, everything is tried again with the plain least-squares one.
-std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
+std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables) {
     constexpr Weighting kWeightings[] = {
         {true, 3e-4, true, 5e-4},  {true, 1.7e-4, true, 5e-4},  {true, 1e-4, true, 5e-4},
         {false, 3e-4, true, 5e-4}, {false, 1.7e-4, true, 5e-4}, {false, 1e-4, true, 5e-4},
@@ -715,7 +715,7 @@ std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, cons
             weighting.shapedVaporPressure = shaped;
             bool sound = false;
             int rung = 0;
-            const std::string summary = fitMbwrWeighted(record, info, tables, weighting, sound, rung);
+            const std::string summary = fitMbwrWeighted(record, facts, tables, weighting, sound, rung);
             if (bestSummary.empty()) bestSummary = summary;
             if (sound) {
                 const double score = targetScore(measureAccuracy(record, tables), lenient);

@@ -97,25 +97,8 @@ std::string jsonString(const std::string& json, const std::string& key) {
 
 }  // namespace
 
-const std::vector<FluidInfo>& fittedFluids() {
-    // cp0/R of the fully excited ideal gas: 3N - 2 for a non-linear molecule of N atoms,
-    // 3N - 3/2 for a linear one, 5/2 for a single atom; blends take the mole-fraction mean.
-    static const std::vector<FluidInfo> fluids = {
-        {"R12", 13, false},   {"R13", 13, false},   {"R14", 13, false},    {"R21", 13, false},
-        {"R23", 13, false},   {"R31", 13, false},   {"R40", 13, false},    {"R50", 13, false},
-        {"R113", 22, false},  {"R114", 22, false},  {"R115", 22, false},   {"R142b", 22, false},
-        {"R152a", 22, false}, {"R170", 22, false},  {"R290", 31, false},   {"R500", 16.5, false},
-        {"R502", 16.3, false}, {"R503", 13, false}, {"R504", 15.4, false}, {"R505", 13, false},
-        {"R506", 15.2, false}, {"R600", 40, false}, {"R600a", 40, false},  {"R702", 4.5, false},
-        {"R704", 2.5, true},  {"R718", 7, false},   {"R720", 2.5, true},   {"R728", 4.5, false},
-        {"R729", 4.5, false}, {"R732", 4.5, false}, {"R740", 2.5, true},   {"R744", 7.5, false},
-        {"R1150", 16, false}, {"R1270", 25, false},
-    };
-    return fluids;
-}
-
-bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, ReferenceTables& tables,
-                         std::string& message) {
+bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, SaturationLine line,
+                         ReferenceTables& tables, std::string& message) {
     const double* k = constantsOf(record);
     const std::string base = directory + "/" + record.name + "/";
     const double tcR = k[slot::critTemp] + kRankineOffset;
@@ -150,11 +133,10 @@ bool readReferenceTables(const std::string& directory, const RefrigerantRecord& 
         return false;
     }
 
-    // Pure fluids give one saturation pressure. The pseudo-pure air follows its dew line
-    // (the catalogue's pressure at minTemp is a dew pressure); the azeotropic blends follow
-    // the geometric mean of bubble and dew pressure.
+    // Pure fluids give one saturation pressure; a mixture's table gives bubble and dew
+    // pressures, and the vapor-pressure equation follows the line of the fluid's row.
     const bool bubbleDew = sat.column.count("p_bubble") > 0;
-    const bool dewLine = std::string(record.name) == "R729";
+    const bool dewLine = line == SaturationLine::dew;
     for (std::size_t i = 0; i < sat.rows.size(); ++i) {
         SatPoint p{};
         p.tr = reducedT(cell(sat, i, "T"));
