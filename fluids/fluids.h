@@ -71,12 +71,22 @@ struct RefrigerantRecord {
 // row order; adding a fluid is adding its row (and, for a fitted fluid, a refit).
 // ---------------------------------------------------------------------------------------
 
-// maxTemp and maxPressure, then the ten scalar constants of slots 0-9.
+// maxTemp and maxPressure, then the ten scalar constants of slots 0-9: as published, or
+// derived by the coefficient fitter from the fluid's reference tables (generated).
 struct CatalogueConstants {
     double maxTemp;       // degF
     double maxPressure;   // psia
     double scalars[10];   // critTemp .. gamma
+    bool generated = false;
 };
+
+// The constants tools/fit derives for a fluid and writes into fluids/fitted_coefficients.h:
+// maxTemp, maxPressure, then critTemp .. gamma.
+constexpr CatalogueConstants generatedConstants(const double (&values)[12]) {
+    CatalogueConstants c{values[0], values[1], {}, true};
+    for (int i = 0; i < 10; ++i) c.scalars[i] = values[2 + i];
+    return c;
+}
 
 // Where a fluid's coefficient sets (slots 10 on) come from: published with the catalogue, or
 // fitted to reference tables by tools/fit and generated into fluids/fitted_coefficients.h.

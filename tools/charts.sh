@@ -30,21 +30,35 @@ catalogue=fluids/catalogue_rows.h
 
 # name -> "critTemp critPressure minTemp gamma transport" (internal units: ºF, psia; transport
 # "yes" or "no"), from the catalogue's rows: a row's constants are
-# {maxTemp, maxPressure, {critTemp, critPressure, critVolume, critZ, minTemp, ..., gamma}}.
+# {maxTemp, maxPressure, {critTemp, critPressure, critVolume, critZ, minTemp, ..., gamma}}, or
+# generatedConstants(kConstantsX), the same twelve numbers in fluids/fitted_coefficients.h.
 declare -A scalars
 declare -A transport
 while read -r name critTemp critPressure minTemp gamma hasTransport; do
   scalars[$name]="$critTemp $critPressure $minTemp $gamma"
   transport[$name]=$hasTransport
 done < <(awk '
-  /^ *\{"[^"]+", *"[^"]*", *"[^"]*", *\{/ {
+  FNR == 1 { file++ }
+  # the generated constants: kConstantsX[12] = { ... };
+  file == 1 && /^inline constexpr double kConstants[A-Za-z0-9]+\[12\] = \{$/ {
+    array = $4; sub(/\[.*/, "", array); numbers = ""; inside = 1; next
+  }
+  file == 1 && inside && /^\};/ { generated[array] = numbers; inside = 0; next }
+  file == 1 && inside && !/^ *\/\// { line = $0; gsub(/ /, "", line); numbers = numbers line; next }
+  file == 2 && /^ *\{"[^"]+", *"[^"]*", *"[^"]*", *(\{|generatedConstants)/ {
     line = $0
     name = line; sub(/^ *\{"/, "", name); sub(/".*/, "", name)
-    numbers = line; sub(/^ *\{"[^"]+", *"[^"]*", *"[^"]*", *\{[^{]*\{/, "", numbers); sub(/\}.*/, "", numbers)
-    n = split(numbers, v, ",")
-    for (i = 1; i <= n; i++) gsub(/ /, "", v[i])
+    if (line ~ /generatedConstants\(/) {
+      array = line; sub(/.*generatedConstants\(/, "", array); sub(/\).*/, "", array)
+      n = split(generated[array], c, ",")
+      for (i = 1; i <= 10; i++) v[i] = c[i + 2]
+    } else {
+      numbers = line; sub(/^ *\{"[^"]+", *"[^"]*", *"[^"]*", *\{[^{]*\{/, "", numbers); sub(/\}.*/, "", numbers)
+      n = split(numbers, v, ",")
+      for (i = 1; i <= n; i++) gsub(/ /, "", v[i])
+    }
     print name, v[1], v[2], v[5], v[10], (line ~ /kNoTransportRow/ ? "no" : "yes")
-  }' "$catalogue")
+  }' fluids/fitted_coefficients.h "$catalogue")
 count=${#scalars[@]}
 
 # Per fluid from the add-in: name, formula, long name, highest temperature and pressure,

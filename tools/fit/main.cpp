@@ -7,6 +7,7 @@
 // into this program (the committed one). A refitted set replaces the old one only when it
 // meets every exact condition and soundness rule; otherwise the old set is kept. --write
 // writes the header atomically; --check only checks and measures the compiled-in sets.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -29,14 +30,29 @@ struct SummaryRow {
     std::string verdict;
 };
 
-std::vector<double> setOf(const RefrigerantRecord& record) {
+// Slots 10 on of the block, in the layout of the fluid's form.
+std::vector<double> setOf(const RefrigerantRecord& record, bool cubic) {
     const double* k = constantsOf(record);
-    const int size = isCubicForm(record) ? slot::cubicSlots - 10 : slot::mbwrSlots - 10;
+    const int size = cubic ? slot::cubicSlots - 10 : slot::mbwrSlots - 10;
     return std::vector<double>(k + 10, k + 10 + size);
 }
 
 void restoreSet(const RefrigerantRecord& record, const std::vector<double>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) record.constants->slots[10 + i] = values[i];
+}
+
+// maxTemp, maxPressure and the ten scalars, as the generated header holds a fluid's constants.
+std::vector<double> constantsOfRecord(const RefrigerantRecord& record) {
+    std::vector<double> c = {record.maxTemp, record.maxPressure};
+    c.insert(c.end(), constantsOf(record), constantsOf(record) + 10);
+    return c;
+}
+
+void applyConstants(RefrigerantRecord& work, const double* constants) {
+    work.maxTemp = constants[0];
+    work.maxPressure = constants[1];
+    std::copy(constants + 2, constants + 12, work.constants->slots);
+    flushEngineCaches();
 }
 
 void printSpread(const char* label, const Spread& s) {
@@ -146,27 +162,46 @@ int main(int argc, char** argv) {
         if (row.sets.source != SetSource::fitted) continue;
         const FitFacts& facts = row.fit;
         const char* name = row.name;
-        const RefrigerantRecord& record = kCatalogue[position];
-        const std::vector<double> previous = setOf(record);
-        const bool cubic = isCubicForm(record);
+        const bool generated = row.constants.generated;
+        // A fluid whose constants the fitter derives is fitted on a copy of its record, whose
+        // limits the fit may raise; its block is the catalogue's own.
+        RefrigerantRecord work = kCatalogue[position];
+        const RefrigerantRecord& record = generated ? work : kCatalogue[position];
+        // every fluid the fitter derives constants for takes the MBWR form (gamma > 0)
+        const bool cubic = !generated && isCubicForm(record);
+        const std::vector<double> previous = setOf(record, cubic);
+        const std::vector<double> previousConstants = constantsOfRecord(record);
         const bool refit = !checkOnly && (only.empty() || only.count(name) > 0);
         const bool hadSet = hasCoefficientSets(record);
-        if (!refit && !hadSet) {
-            sets.push_back({name, cubic, previous});
+        std::string message;
+        DerivedConstants derived{};
+        if (generated && !deriveConstants(reference, name, facts.line, derived, message)) {
+            std::printf("%s: %s\n", name, message.c_str());
+            sets.push_back({name, cubic, previous, generated, previousConstants, ""});
+            ++failed;
             continue;
         }
+        if (!refit && !hadSet) {
+            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
+            continue;
+        }
+        if (generated && refit) applyConstants(work, derived.values);
         ReferenceTables tables;
-        std::string message;
         if (!readReferenceTables(reference, record, facts.line, tables, message)) {
             std::printf("%s: %s\n", name, message.c_str());
-            sets.push_back({name, cubic, previous});
+            applyConstants(work, previousConstants.data());
+            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
             ++failed;
             continue;
         }
         if (version.empty()) version = tables.version;
         const auto fluidStart = std::chrono::steady_clock::now();
         std::string summary = "compiled-in set";
-        if (refit) summary = cubic ? fitCubic(record, facts, tables) : fitMbwr(record, facts, tables);
+        if (refit) {
+            summary = cubic       ? fitCubic(record, facts, tables)
+                      : generated ? fitMbwrGenerated(work, facts, tables)
+                                  : fitMbwr(record, facts, tables);
+        }
         const CheckReport report = checkRecord(record, facts);
         const AccuracyReport accuracy = measureAccuracy(record, tables);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fluidStart).count();
@@ -177,13 +212,14 @@ int main(int argc, char** argv) {
         rows.push_back({name, cubic ? "cubic" : "MBWR", accuracy,
                            report.ok() ? (refit ? "new set accepted" : "ok") : (refit ? "REJECTED, previous set kept" : "FAIL")});
         if (report.ok()) {
-            sets.push_back({name, cubic, setOf(record)});
+            sets.push_back({name, cubic, setOf(record, cubic), generated, constantsOfRecord(record), derived.source});
             // entropyRef and energyRef are computed at the first lookup: store them as 0
             if (cubic) sets.back().values[slot::entropyRef - 10] = sets.back().values[slot::energyRef - 10] = 0.0;
         } else {
             ++failed;
             restoreSet(record, previous);
-            sets.push_back({name, cubic, previous});
+            if (generated) applyConstants(work, previousConstants.data());
+            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
             std::printf("    set rejected; the previous set is kept\n");
         }
     }

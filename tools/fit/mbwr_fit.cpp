@@ -738,4 +738,77 @@ std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, cons
     return bestSummary;
 }
 
+namespace {
+
+// Places minPressure where the fitted vapor-pressure equation puts it at minTemp (the fit
+// pinned the equation to the table's pressure there, up to rounding).
+void placeMinPressure(RefrigerantRecord& work) {
+    double* k = work.constants->slots;
+    k[slot::minPressure] = saturationPressure(work, k[slot::minTemp]);
+    flushEngineCaches();
+}
+
+// The whole block, slots 0 on.
+std::vector<double> blockOf(const RefrigerantRecord& work) {
+    const double* k = constantsOf(work);
+    return std::vector<double>(k, k + slot::mbwrSlots);
+}
+
+void restoreBlock(RefrigerantRecord& work, const std::vector<double>& block) {
+    std::copy(block.begin(), block.end(), work.constants->slots);
+    flushEngineCaches();
+}
+
+}  // namespace
+
+std::string fitMbwrGenerated(RefrigerantRecord& work, const FitFacts& facts, const ReferenceTables& tables) {
+    constexpr double kGammas[] = {0.125, 0.25, 0.5, 1.0};
+    constexpr double kLimitRaises[] = {2.0, 1.5, 1.25};
+    double* k = work.constants->slots;
+    const double pinnedMinPressure = k[slot::minPressure];
+    const double tableMaxTemp = work.maxTemp, tableMaxPressure = work.maxPressure;
+    const bool lenient = tables.estimated || tables.sat.front().prBubble != tables.sat.front().prDew;
+
+    // gamma: the sound set closest to the targets at the table's own limits
+    std::vector<double> best;
+    double bestScore = 1e300;
+    std::string summary = "no gamma gives a sound set";
+    for (const double gamma : kGammas) {
+        k[slot::gamma] = gamma;
+        k[slot::minPressure] = pinnedMinPressure;
+        const std::string fit = fitMbwr(work, facts, tables);
+        placeMinPressure(work);
+        if (!checkRecord(work, facts).ok()) continue;
+        const double score = targetScore(measureAccuracy(work, tables), lenient);
+        if (score < bestScore) {
+            bestScore = score;
+            best = blockOf(work);
+            char how[80];
+            std::snprintf(how, sizeof how, "gamma %g (score %.3g), ", gamma, score);
+            summary = how + fit;
+        }
+    }
+    if (best.empty()) return summary;
+    restoreBlock(work, best);
+
+    // the limits: raised as far as a set with that gamma stays sound
+    for (const double raise : kLimitRaises) {
+        work.maxTemp = std::ceil(raise * (tableMaxTemp + kRankineOffset) - kRankineOffset);
+        work.maxPressure = std::ceil(raise * tableMaxPressure);
+        k[slot::minPressure] = pinnedMinPressure;
+        const std::string fit = fitMbwr(work, facts, tables);
+        placeMinPressure(work);
+        if (checkRecord(work, facts).ok()) {
+            char how[120];
+            std::snprintf(how, sizeof how, "gamma %g, limits raised %g times (score %.3g), ", k[slot::gamma], raise,
+                          targetScore(measureAccuracy(work, tables), lenient));
+            return how + fit;
+        }
+    }
+    work.maxTemp = tableMaxTemp;
+    work.maxPressure = tableMaxPressure;
+    restoreBlock(work, best);
+    return summary + "; the table's own limits";
+}
+
 }  // namespace kaltra::fit

@@ -1,6 +1,7 @@
 // Reading the reference property tables and reducing them with the catalogue's constants.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -19,6 +20,10 @@ constexpr double kKgM3PerLbmFt3 = 16.01846353;
 constexpr double kJKgPerBtuLbm = 2326.0;
 constexpr double kJKgKPerBtuLbmF = 4186.8;
 constexpr double kRankinePerKelvin = 1.8;
+// The catalogue's gas-constant convention, R M = 1.985878 BTU/(lbmol degR), and P v in psia ft3/lbm
+// to BTU/lbm.
+constexpr double kGasConstantTimesMolarMass = 1.985878;
+constexpr double kBtuPerPsiaFt3 = 144.0 / 778.1692623;
 
 const double kMissing = std::numeric_limits<double>::quiet_NaN();
 
@@ -95,7 +100,71 @@ std::string jsonString(const std::string& json, const std::string& key) {
     return json.substr(start, json.find('"', start) - start);
 }
 
+// The text of a file, or empty.
+std::string fileText(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// A double as the shortest decimal that reads back to it.
+std::string shortest(double x) {
+    char text[40];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, x);
+        if (std::strtod(text, nullptr) == x) break;
+    }
+    return text;
+}
+
 }  // namespace
+
+bool deriveConstants(const std::string& directory, const char* name, SaturationLine line, DerivedConstants& derived,
+                     std::string& message) {
+    const std::string base = directory + "/" + name + "/";
+    const std::string info = fileText(base + "info.json");
+    Table sat;
+    if (info.empty() || !readTable(base + "sat.csv", sat)) {
+        message = "no info.json or sat.csv in " + base;
+        return false;
+    }
+    const double tcK = jsonNumber(info, "T_critical_K"), pcPa = jsonNumber(info, "p_critical_Pa");
+    const double rhoc = jsonNumber(info, "rho_critical_kg_m3"), molarMass = 1000.0 * jsonNumber(info, "molar_mass_kg_per_mol");
+    // the reference equation's range as the tables cover it
+    const double tMinK = jsonNumber(info, "Tmin_K"), tMaxK = jsonNumber(info, "Tmax_K"), pMaxPa = jsonNumber(info, "pmax_Pa");
+    // the table's saturated state at its lowest temperature, on the line the fluid follows
+    const bool bubbleDew = sat.column.count("p_bubble") > 0;
+    const double t0 = cell(sat, 0, "T");
+    const double p0 = !bubbleDew ? cell(sat, 0, "p_sat")
+                      : line == SaturationLine::dew ? cell(sat, 0, "p_dew")
+                                                    : std::sqrt(cell(sat, 0, "p_bubble") * cell(sat, 0, "p_dew"));
+    const double rhoL0 = cell(sat, 0, "rho_liq");
+    if (!std::isfinite(tcK + pcPa + rhoc + molarMass + tMinK + tMaxK + pMaxPa + p0 + rhoL0) || t0 != tMinK) {
+        message = "info.json or sat.csv of " + base + " lacks a critical point, a range or the state at its lowest temperature";
+        return false;
+    }
+    double* c = derived.values;
+    c[0] = std::ceil(kRankinePerKelvin * tMaxK - kRankineOffset);  // maxTemp, degF
+    c[1] = std::ceil(pMaxPa / 1000.0 * kPsiaPerKPa);                 // maxPressure, psia
+    double* k = c + 2;
+    k[slot::critTemp] = kRankinePerKelvin * tcK - kRankineOffset;
+    k[slot::critPressure] = pcPa / 1000.0 * kPsiaPerKPa;
+    k[slot::critVolume] = kKgM3PerLbmFt3 / rhoc;
+    k[slot::minTemp] = kRankinePerKelvin * tMinK - kRankineOffset;
+    k[slot::minPressure] = p0 / 1000.0 * kPsiaPerKPa;
+    k[slot::minLiquidVolume] = kKgM3PerLbmFt3 / rhoL0;
+    k[slot::molarMass] = molarMass;
+    k[slot::gasConstant] = kGasConstantTimesMolarMass / molarMass;
+    k[slot::critZ] = k[slot::critPressure] * k[slot::critVolume] * kBtuPerPsiaFt3 /
+                     (k[slot::gasConstant] * (k[slot::critTemp] + kRankineOffset));
+    k[slot::gamma] = 0.0;  // chosen by the fit
+    derived.source = std::string(name) + ": Tc " + shortest(tcK) + " K, pc " + shortest(pcPa) + " Pa, rhoc " +
+                     shortest(rhoc) + " kg/m3, M " + shortest(molarMass) + " g/mol, T " + shortest(tMinK) + " to " +
+                     shortest(tMaxK) + " K, p up to " + shortest(pMaxPa) + " Pa; at " + shortest(t0) + " K p " +
+                     shortest(p0) + " Pa, rho' " + shortest(rhoL0) + " kg/m3";
+    return true;
+}
 
 bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, SaturationLine line,
                          ReferenceTables& tables, std::string& message) {
