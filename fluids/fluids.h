@@ -122,6 +122,9 @@ struct FitFacts {
     double classicalCp0;  // cp0/R of the fully excited ideal gas (translation, rotation, vibration)
     bool monatomic;       // cp0 = 5/2 R exactly
     SaturationLine line;
+    // The fit follows the saturated liquid's enthalpy along the saturation line too, and is
+    // judged by it (the sets fitted since that target: water and fluids 40-54).
+    bool liquidEnthalpy;
 };
 
 struct FluidRow {

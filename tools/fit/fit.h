@@ -160,6 +160,9 @@ struct Spread {
 };
 struct AccuracyReport {
     Spread psat, rhoL, rhoV, hvap, rhoSingle;
+    // saturated-liquid enthalpy differences between every two table temperatures at least 5 K
+    // apart below 0.9 Tc, against the table's difference
+    Spread hLiquid;
 };
 AccuracyReport measureAccuracy(const RefrigerantRecord& record, const ReferenceTables& tables);
 Spread spreadOf(std::vector<double> percent);

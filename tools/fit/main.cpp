@@ -102,6 +102,7 @@ void printReport(const char* name, const CheckReport& report, const AccuracyRepo
     printSpread("saturated vapor rho", accuracy.rhoV);
     printSpread("heat of vaporization", accuracy.hvap);
     printSpread("single-phase rho", accuracy.rhoSingle);
+    printSpread("liquid h differences", accuracy.hLiquid);
     std::fflush(stdout);
 }
 
@@ -225,13 +226,14 @@ int main(int argc, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("\nAccuracy of the sets kept, with the engine, below 0.95 Tc for saturation (percent, median / 95th):\n");
-    std::printf("%-6s %-5s %-15s %-15s %-15s %-15s %-15s %s\n", "fluid", "form", "psat", "rho liquid", "rho vapor",
-                "h vaporization", "rho single", "checks");
+    std::printf("%-11s %-5s %-15s %-15s %-15s %-15s %-15s %-15s %s\n", "fluid", "form", "psat", "rho liquid", "rho vapor",
+                "h vaporization", "rho single", "liquid h diff.", "checks");
     for (const SummaryRow& row : rows)
-        std::printf("%-6s %-5s %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.4f / %6.3f %s\n", row.name.c_str(),
-                    row.form.c_str(), row.a.psat.median, row.a.psat.p95, row.a.rhoL.median, row.a.rhoL.p95,
-                    row.a.rhoV.median, row.a.rhoV.p95, row.a.hvap.median, row.a.hvap.p95, row.a.rhoSingle.median,
-                    row.a.rhoSingle.p95, row.verdict.c_str());
+        std::printf("%-11s %-5s %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.4f / %6.3f %6.3f / %6.3f %s\n",
+                    row.name.c_str(), row.form.c_str(), row.a.psat.median, row.a.psat.p95, row.a.rhoL.median,
+                    row.a.rhoL.p95, row.a.rhoV.median, row.a.rhoV.p95, row.a.hvap.median, row.a.hvap.p95,
+                    row.a.rhoSingle.median, row.a.rhoSingle.p95, row.a.hLiquid.median, row.a.hLiquid.p95,
+                    row.verdict.c_str());
     std::printf("%d fluid(s) without an accepted set; %.1f s in all\n", failed, seconds);
 
     if (write) {
