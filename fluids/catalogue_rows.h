@@ -22,6 +22,12 @@
 // blend takes the mole-fraction mean of its components. Saturation line: air (a
 // pseudo-pure fluid whose catalogue minPressure is a dew pressure) follows its dew line; the
 // azeotropic blends R500-R506 the geometric mean of bubble and dew pressure.
+//
+// Air (R729) carries air's own molar mass, 28.9586 (its reference table's), where the published
+// catalogue gave nitrogen's, 28.0135. Its gasConstant, critVolume and minLiquidVolume are the
+// published ones times 28.0135/28.9586, so that R M (1.985877719, the catalogue's convention, as
+// every MBWR-form row has it) and the molar volumes stay as published and critZ stays exactly as
+// published.
 #pragma once
 
 #include "fluids/fitted_coefficients.h"
@@ -69,7 +75,7 @@ inline constexpr FluidRow kFluidRows[] = {
     {"R718",  "H2O",         "Water",                     {3036, 19223, {705.445,          3203.79,          0.0505314,          0.23326569187187812, 32.018,            0.08866,              0.016022,            18.016,     0.11022855903076721,  0.5}},   fitted(kFittedR718),        {0.0418, 0.2404}, {-0.1306,     2.471,    0.2151,      1.233,    0,          0},      {7,    false, SaturationLine::pure,          true}},
     {"R720",  "Ne",          "Neon",                      {-200, 2500,  {-379.58476,       388.498084284138, 0.0332391965992802, 0.30319530741175965, -415.4692,         6.29001692959701,     0.0127901123268733,  20.179,     0.0984130888298876,   0.125}}, fitted(kFittedR720),        {0.0069, 0.0571}, {0.012254,    1.4136,   0.02728,     1.4517,   -0.025715,  1.6567}, {2.5,  true,  SaturationLine::pure,          false}},
     {"R728",  "N2",          "Nitrogen",                  {222,  2955,  {-232.5244,        492.519149784244, 0.05112820131391,   0.28938917820052773, -345.9982,         1.81584083612795,     0.01847100928608,    28.01348,   0.07089007575989494,  0.5}},   fitted(kFittedR728),        {0.0079, 0.064},  {0.02898,     1.246,    0,           0,        0,          0},      {4.5,  false, SaturationLine::pure,          false}},
-    {"R729",  "Air",         "Air",                       {-100, 3000,  {-214.524,         558.515,          0.0486593,          0.2893871059332768,  -324.962,          5.97109,              0.0187282,           28.0135,    0.07089002514852846,  0.1}},   fitted(kFittedR729),        {0.0086, 0.0588}, {0.02746022,  1.214646, 0.009347307, 1.498377, 0,          0},      {4.5,  false, SaturationLine::dew,           false}},
+    {"R729",  "Air",         "Air",                       {-100, 3000,  {-214.524,         558.515,          0.0470712431039484, 0.2893871059332768,  -324.962,          5.97109,              0.018116981853404518, 28.9586,  0.06857644083271644,  0.1}},   fitted(kFittedR729),        {0.0086, 0.0588}, {0.02746022,  1.214646, 0.009347307, 1.498377, 0,          0},      {4.5,  false, SaturationLine::dew,           false}},
     {"R732",  "O2",          "Oxygen",                    {375,  4389,  {-181.4242,        731.425311373445, 0.0367274947011727, 0.28787389309092964, -361.8202,         0.0212157790078278,   0.0122645646066493,  31.9988,    0.06206100602204776,  0.5}},   fitted(kFittedR732),        {0.0107, 0.0709}, {0.03843,     1.225,    0,           0,        0,          0},      {4.5,  false, SaturationLine::pure,          false}},
     {"R740",  "Ar",          "Argon",                     {354,  4232,  {-188.4334,        705.318518582007, 0.0299075119196836, 0.28949977947176664, -308.81956,        9.99177859205514,     0.0113063516808376,  39.948,     0.04971156802589121,  0.5}},   fitted(kFittedR740),        {0.0115, 0.0432}, {0.037,       1.25,     0,           0,        0,          0},      {2.5,  true,  SaturationLine::pure,          false}},
     {"R744",  "CO2",         "Carbon Dioxide",            {1183, 6420,  {87.76076,         1069.98690255707, 0.0342567650343282, 0.2745876026768521,  -69.8043999999999, 75.1243765850915,     0.0135926781105997,  44.0098,    0.045123534292323575, 0.5}},   fitted(kFittedR744),        {0.0314, 0.0536}, {0.07863,     1.254,    0,           0,        0,          0},      {7.5,  false, SaturationLine::pure,          false}},

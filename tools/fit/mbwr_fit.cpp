@@ -699,7 +699,7 @@ double targetScore(const AccuracyReport& a, bool lenient, bool liquidEnthalpy) {
 std::string fitMbwrWeighted(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
                             const Weighting& weighting, bool& sound, int& rung) {
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
-    constexpr double kMoveExponents[] = {8.0, 3.5, 2.0};
+    constexpr double kMoveExponents[] = {8.0, 3.5, 3.0, 2.5, 2.0};
     const double* k = constantsOf(record);
     const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
     const double rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
