@@ -1,9 +1,9 @@
 // The fitted coefficient sets: the exact conditions every set meets (critical point, the
 // saturated liquid at minTemp, the reference state) and the soundness of each fluid's
 // equations over its whole range (stable density roots, saturated vapor lighter than the
-// liquid, h and s rising along isobars, a physical ideal-gas heat capacity, and the solver
-// paths without a safety net: R31's Newton-only path, the bisection-only path of para-hydrogen
-// and helium).
+// liquid, h and s rising along isobars, a physical ideal-gas heat capacity, the saturated
+// liquid's enthalpy rising along the saturation line, and the solver paths without a safety
+// net: R31's Newton-only path, the bisection-only path of para-hydrogen and helium).
 //
 // Every check is a function of a record that returns what it found wrong. The same checks
 // run on the published sets as a control, and each one is shown to fail on a copy of a
@@ -370,6 +370,23 @@ Findings checkIdealGasHeatCapacity(const RefrigerantRecord& r) {
     return f;
 }
 
+// The saturated liquid's enthalpy rises with temperature along the saturation line, from minTemp
+// up to 1 degF below the critical temperature: the refrigerating effect of a cycle is a
+// difference of it.
+Findings checkSaturatedLiquidEnthalpyRises(const RefrigerantRecord& r) {
+    Findings f;
+    double tLast = 0.0, hLast = 0.0;
+    for (int i = 0; i < kSaturationTemperatures; ++i) {
+        const double t = saturationGridTemperature(r, i);
+        const double h = satLiquidEnthalpy(r, t);
+        if (i > 0 && !(h > hLast))
+            note(f, "saturated liquid h falls from %.9g at %.6g F to %.9g BTU/lbm at %.6g F", hLast, tLast, h, t);
+        tLast = t;
+        hLast = h;
+    }
+    return f;
+}
+
 // The solver state a P-v-T or saturation call asks for.
 struct SolverCall {
     double t, tr, pr;
@@ -446,6 +463,7 @@ const Check kChecks[] = {
     {"SaturatedVaporIsLighterThanLiquidAndBothAreRoots", checkSaturatedRoots, anyFluid},
     {"EnthalpyAndEntropyRiseAlongEveryIsobar", checkIsobarsRise, anyFluid},
     {"IdealGasHeatCapacityIsPhysical", checkIdealGasHeatCapacity, anyFluid},
+    {"SaturatedLiquidEnthalpyRises", checkSaturatedLiquidEnthalpyRises, anyFluid},
     {"NewtonOnlySolverConvergesEverywhere", checkNewtonConverges, newtonOnlyFluid},
     {"BisectionOnlyRootsLieInsideTheBrackets", checkRootsInsideBrackets, bisectionOnlyFluid},
 };
@@ -531,6 +549,25 @@ const Disturbance kDisturbances[] = {
     {"b13 of R134a moved by -3, solved by Newton alone", "NewtonOnlySolverConvergesEverywhere", "R134a", "R31",
      slot::mbwrCoeffs + 12, -3.0},
     {"b12 of R134a moved by -5", "BisectionOnlyRootsLieInsideTheBrackets", "R134a", nullptr, slot::mbwrCoeffs + 11, -5.0},
+    {"alpha4 of R134a moved by 5", "SaturatedLiquidEnthalpyRises", "R134a", nullptr, slot::mbwrIdealGasCoeffs + 4, 5.0},
+    // the same checks bite on the sets of today's refrigerants (fitted, with derived constants)
+    {"b3 of R1234yf moved by 1e-6", "CriticalPointIsPlacedExactly", "R1234yf", nullptr, slot::mbwrCoeffs + 2, 1e-6},
+    {"vapor-pressure A of R410A moved by 1e-6", "VaporPressureGivesMinPressureAtMinTemp", "R410A", nullptr,
+     slot::mbwrVaporPressureCoeffs, 1e-6},
+    {"b12 of R32 moved by 1e-5", "LiquidRootAtMinTempIsMinLiquidVolume", "R32", nullptr, slot::mbwrCoeffs + 11, 1e-5},
+    {"alpha1 of R454B moved by 1e-6", "HelmholtzEnergyAndEntropyVanishAtTheReferenceState", "R454B", nullptr,
+     slot::mbwrIdealGasCoeffs + 1, 1e-6},
+    {"b13 of R1234ze(E) moved by -3", "SolvedDensitiesAreStableRootsOverTheRange", "R1234ze(E)", nullptr,
+     slot::mbwrCoeffs + 12, -3.0},
+    {"b13 of R245fa moved by -3", "SaturatedVaporIsLighterThanLiquidAndBothAreRoots", "R245fa", nullptr,
+     slot::mbwrCoeffs + 12, -3.0},
+    {"alpha6 of R513A moved by 10", "EnthalpyAndEntropyRiseAlongEveryIsobar", "R513A", nullptr,
+     slot::mbwrIdealGasCoeffs + 6, 10.0},
+    {"alpha3 of R1336mzz(Z) moved by -1", "IdealGasHeatCapacityIsPhysical", "R1336mzz(Z)", nullptr,
+     slot::mbwrIdealGasCoeffs + 3, -1.0},
+    {"b13 of R125 moved by -3, solved by Newton alone", "NewtonOnlySolverConvergesEverywhere", "R125", "R31",
+     slot::mbwrCoeffs + 12, -3.0},
+    {"alpha4 of R143a moved by 5", "SaturatedLiquidEnthalpyRises", "R143a", nullptr, slot::mbwrIdealGasCoeffs + 4, 5.0},
 };
 
 void PrintTo(const Disturbance& d, std::ostream* os) { *os << d.check << ": " << d.what; }

@@ -119,6 +119,96 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     EXPECT_EQ(KaltIndex(nullptr)->val.w, -1);
 }
 
+// The catalogue ends with today's refrigerants at 40 to 54: each index names its record, and 55,
+// the first past the end, answers each function's error value, as 0 does.
+TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
+    struct Case {
+        short index;
+        const char* name;
+        const char* formula;
+        const char* longName;
+    };
+    const Case cases[] = {
+        {39, "R1270", "CH3CH=CH2", "Propylene"},
+        {40, "R32", "CH2F2", "Difluoromethane"},
+        {44, "R1234yf", "CF3CF=CH2", "2,3,3,3-Tetrafluoropropene"},
+        {45, "R1234ze(E)", "CF3CH=CHF", "trans-1,3,3,3-Tetrafluoropropene"},
+        {50, "R410A", "R32/R125", "Near-azeotrope R-32/R-125"},
+        {54, "R454B", "R32/R1234yf", "Blend R-32/R-1234yf"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(textOf(KaltName(c.index)), c.name) << "index " << c.index;
+        EXPECT_EQ(textOf(KaltForm(c.index)), c.formula) << "index " << c.index;
+        EXPECT_EQ(textOf(KaltLongName(c.index)), c.longName) << "index " << c.index;
+        EXPECT_EQ(KaltIndex(c.formula)->val.w, c.index) << c.formula;
+    }
+    for (short index : {short{0}, short{55}}) {
+        EXPECT_EQ(KaltName(index)->val.err, 2235) << "index " << index;
+        EXPECT_EQ(KaltLongName(index)->val.err, 2242) << "index " << index;
+        EXPECT_EQ(KaltForm(index)->val.err, 2249) << "index " << index;
+        EXPECT_EQ(KaltName(index)->xltype, xl::xltypeErr) << "index " << index;
+    }
+}
+
+// Every one of the 33 functions answers each new fluid (records 40 to 54) at a typical state,
+// in SI Common units: a finite number (not -999) from every property function, at a vapor and
+// at a liquid state, the fluid's texts and index from the identity functions.
+TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
+    constexpr short kUnits = 1;
+    int fluids = 0;
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        if (!catalogueRow(r)->constants.generated) continue;
+        ++fluids;
+        const double* k = constantsOf(r);
+        // 60 % of the way from minTemp to the critical temperature, on both sides of the dome
+        const double t = k[slot::minTemp] + 0.6 * (k[slot::critTemp] - k[slot::minTemp]);
+        const SaturationState sat = saturationState(r, t);
+        const double tu = temperatureOut(kUnits, t);
+        struct State {
+            const char* what;
+            double p, v, h, s;
+        };
+        const double hf = enthalpyTV(r, t, sat.liquidVolume), hg = enthalpyTV(r, t, sat.vaporVolume);
+        const double sf = entropyTV(r, t, sat.liquidVolume), sg = entropyTV(r, t, sat.vaporVolume);
+        const State states[] = {
+            {"vapor", 0.5 * sat.satPressure, 3.0 * sat.vaporVolume, hg + 20.0, sg + 0.02},
+            {"liquid", 2.0 * sat.satPressure, sat.liquidVolume, hf - 10.0, sf - 0.02},
+        };
+        for (const State& st : states) {
+            for (const test::WorksheetFunction& f : test::kWorksheetFunctions) {
+                test::Arguments x{r.name, tu, 0.0, kUnits, static_cast<short>(index)};
+                const std::string what = std::string(f.name) + " of " + r.name + " (" + st.what + ")";
+                const std::string name = f.name;
+                if (name == "KaltTsat") x.a = pressureOut(kUnits, sat.satPressure);
+                if (name == "KaltPofTV" || name == "KaltZofTV" || name == "KaltHofTV" || name == "KaltSofTV")
+                    x.b = volumeOut(kUnits, st.v);
+                else if (name == "KaltTofPH" || name == "KaltTofPS") {
+                    x.a = pressureOut(kUnits, sat.satPressure);
+                    x.b = name == "KaltTofPH" ? enthalpyOut(kUnits, st.h) : entropyOut(kUnits, st.s);
+                } else if (f.doubles == 2)
+                    x.b = pressureOut(kUnits, st.p);
+                const xl::XLOPER* answer = f.call(x);
+                ASSERT_NE(answer, nullptr) << what;
+                if (name == "KaltName" || name == "KaltLongName" || name == "KaltForm" || name == "KaltUnits") {
+                    EXPECT_EQ(answer->xltype, xl::xltypeStr) << what;
+                    if (name == "KaltName") {
+                        EXPECT_EQ(textOf(answer), r.name) << what;
+                    }
+                } else if (name == "KaltIndex") {
+                    EXPECT_EQ(answer->xltype, xl::xltypeInt) << what;
+                    EXPECT_EQ(answer->val.w, index) << what;
+                } else {
+                    const double number = numberOf(answer);
+                    EXPECT_TRUE(std::isfinite(number)) << what << ": " << number;
+                    EXPECT_NE(number, kNoAnswer) << what;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(fluids, 15);
+}
+
 // ---- Failure answers -----------------------------------------------------------------------
 
 TEST(FailureAnswers, UnknownNameGivesMinus999UnconvertedInEveryUnitCode) {
