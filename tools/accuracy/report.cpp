@@ -178,6 +178,19 @@ void writeCaloricTable(std::ostream& out, const std::vector<FluidReport>& fluids
     }
 }
 
+// A row still carrying the provisional transport scales and surface-tension terms given to the
+// fluids whose own are not fitted yet.
+bool provisionalTransport(const RefrigerantRecord& record) {
+    const FluidRow* row = catalogueRow(record);
+    if (row == nullptr || !row->constants.generated) return false;
+    const TransportEntry& t = row->transport;
+    const SurfaceTensionEntry& st = row->surfaceTension;
+    const SurfaceTensionEntry& p = kProvisionalSurfaceTension;
+    return t.viscosityScale == kProvisionalTransport.viscosityScale &&
+           t.conductivityScale == kProvisionalTransport.conductivityScale && st.coeff1 == p.coeff1 && st.exp1 == p.exp1 &&
+           st.coeff2 == p.coeff2 && st.exp2 == p.exp2 && st.coeff3 == p.coeff3 && st.exp3 == p.exp3;
+}
+
 void writeTransportTable(std::ostream& out, const std::vector<FluidReport>& fluids) {
     out << "| Fluid | Viscosity, liquid | Viscosity, gas | Conductivity, liquid | Conductivity, gas | Surface tension |\n";
     out << "|---|---|---|---|---|---|\n";
@@ -186,7 +199,7 @@ void writeTransportTable(std::ostream& out, const std::vector<FluidReport>& flui
             out << notComparedRow(f, 5);
             continue;
         }
-        out << "| " << f.record->name << " | " << statisticsCell(f, kViscosityLiquid) << " | "
+        out << "| " << f.record->name << (provisionalTransport(*f.record) ? " (p)" : "") << " | " << statisticsCell(f, kViscosityLiquid) << " | "
             << statisticsCell(f, kViscosityGas) << " | " << statisticsCell(f, kConductivityLiquid) << " | "
             << statisticsCell(f, kConductivityGas) << " | " << statisticsCell(f, kSurfaceTension) << " |\n";
     }
@@ -525,7 +538,11 @@ bool writeReport(const std::string& path, const std::vector<FluidReport>& fluids
            "of several to tens of percent, more in the liquid and near the critical point; use these values for "
            "rough sizing only. The blend tables' transport values are themselves approximate mixing rules. Surface "
            "tension is compared along the whole saturation line; where the add-in's correlation for a fluid is the "
-           "one the table was computed with, it agrees to rounding.\n\n";
+           "one the table was computed with, it agrees to rounding. (p): the fluid's viscosity and conductivity "
+           "scales and surface-tension terms are provisional estimates, R134a's, until they are fitted to its own "
+           "table (where a table has no such column, the fitted values will be documented estimates too: the "
+           "mass-weighted components for a blend, a chemically close fluid or a generalized correlation for a pure "
+           "fluid); expect large deviations from them meanwhile.\n\n";
     writeTransportTable(out, fluids);
     out << "\n";
 
