@@ -11,6 +11,7 @@
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/fluid_sets.h"
 #include "tests/worksheet_calls.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
@@ -122,25 +123,13 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
 // The catalogue ends with today's refrigerants at 40 to 54: each index names its record, and 55,
 // the first past the end, answers each function's error value, as 0 does.
 TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
-    struct Case {
-        short index;
-        const char* name;
-        const char* formula;
-        const char* longName;
-    };
-    const Case cases[] = {
-        {39, "R1270", "CH3CH=CH2", "Propylene"},
-        {40, "R32", "CH2F2", "Difluoromethane"},
-        {44, "R1234yf", "CF3CF=CH2", "2,3,3,3-Tetrafluoropropene"},
-        {45, "R1234ze(E)", "CF3CH=CHF", "trans-1,3,3,3-Tetrafluoropropene"},
-        {50, "R410A", "R32/R125", "Near-azeotrope R-32/R-125"},
-        {54, "R454B", "R32/R1234yf", "Blend R-32/R-1234yf"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(textOf(KaltName(c.index)), c.name) << "index " << c.index;
-        EXPECT_EQ(textOf(KaltForm(c.index)), c.formula) << "index " << c.index;
-        EXPECT_EQ(textOf(KaltLongName(c.index)), c.longName) << "index " << c.index;
-        EXPECT_EQ(KaltIndex(c.formula)->val.w, c.index) << c.formula;
+    EXPECT_EQ(textOf(KaltName(39)), "R1270");
+    for (const test::NewRecord& c : test::kNewRecords) {
+        const short index = static_cast<short>(c.index);
+        EXPECT_EQ(textOf(KaltName(index)), c.name) << "index " << index;
+        EXPECT_EQ(textOf(KaltForm(index)), c.formula) << "index " << index;
+        EXPECT_EQ(textOf(KaltLongName(index)), c.longName) << "index " << index;
+        EXPECT_EQ(KaltIndex(c.formula)->val.w, index) << c.formula;
     }
     for (short index : {short{0}, short{55}}) {
         EXPECT_EQ(KaltName(index)->val.err, 2235) << "index " << index;
