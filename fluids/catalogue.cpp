@@ -165,8 +165,8 @@ const RefrigerantRecord* recordAt(int index) {
 int cataloguePosition(const RefrigerantRecord& record) {
     // std::less orders any two pointers, also those into different arrays
     const std::less<const RefrigerantRecord*> before;
-    if (before(&record, kCatalogue) || !before(&record, kCatalogue + kCatalogueSize)) return -1;
-    return static_cast<int>(&record - kCatalogue);
+    if (before(&record, kCatalogue.data()) || !before(&record, kCatalogue.data() + kCatalogueSize)) return -1;
+    return static_cast<int>(&record - kCatalogue.data());
 }
 
 // The MBWR form needs its 29 coefficients b1..b29, the cubic form its parameters a0..md;

@@ -1,9 +1,14 @@
-// Refrigerant data: the catalogue of 39 fluids, their constant blocks, the transport
-// table, and the eight unit systems with their conversions and labels.
+// Refrigerant data: the catalogue of fluids (one row per fluid with everything the add-in
+// and its fitter know about it), their constant blocks, and the eight unit systems with their
+// conversions and labels.
 //
 // Everything here is static data and pure functions; nothing allocates. The only write to
 // catalogue data is the one-time completion of a cubic-form record at its first lookup.
 #pragma once
+
+#include <array>
+#include <iterator>
+#include <string_view>
 
 namespace kaltra {
 
@@ -58,10 +63,103 @@ struct RefrigerantRecord {
     FluidConstants* constants;
 };
 
-constexpr int kCatalogueSize = 39;
+// ---------------------------------------------------------------------------------------
+// The catalogue's rows. A row holds every fact about one fluid: its texts, its limits and
+// scalar constants (or the fitter's generated ones), its coefficient sets, its transport
+// scales, its surface-tension terms and what the coefficient fitter needs to know about it.
+// The records, their constant blocks and every per-fluid table are made from the rows, in
+// row order; adding a fluid is adding its row (and, for a fitted fluid, a refit).
+// ---------------------------------------------------------------------------------------
 
-// The catalogue in order, 39 records and a terminating record with null texts.
-extern const RefrigerantRecord kCatalogue[kCatalogueSize + 1];
+// maxTemp and maxPressure, then the ten scalar constants of slots 0-9: as published, or
+// derived by the coefficient fitter from the fluid's reference tables (generated).
+struct CatalogueConstants {
+    double maxTemp;       // degF
+    double maxPressure;   // psia
+    double scalars[10];   // critTemp .. gamma
+    bool generated = false;
+};
+
+// The constants tools/fit derives for a fluid and writes into fluids/fitted_coefficients.h:
+// maxTemp, maxPressure, then critTemp .. gamma.
+constexpr CatalogueConstants generatedConstants(const double (&values)[12]) {
+    CatalogueConstants c{values[0], values[1], {}, true};
+    for (int i = 0; i < 10; ++i) c.scalars[i] = values[2 + i];
+    return c;
+}
+
+// Where a fluid's coefficient sets (slots 10 on) come from: published with the catalogue, or
+// fitted to reference tables by tools/fit and generated into fluids/fitted_coefficients.h.
+enum class SetSource { published, fitted };
+struct CoefficientSets {
+    const double* values;
+    int count;  // 40 (MBWR form) or 18 (cubic form)
+    SetSource source;
+};
+
+// Scales of the corresponding-states transport method (viscosity and conductivity relative
+// to water's own). A fluid without them answers -999 for viscosity and conductivity.
+struct TransportEntry {
+    double viscosityScale;
+    double conductivityScale;
+    bool present = true;
+};
+inline constexpr TransportEntry kNoTransportRow{0.0, 0.0, false};
+
+// Surface tension of the saturated liquid, sigma = sum coeff_k tau^exp_k in N/m with
+// tau = 1 - T/Tc in absolute temperatures; a term with exponent 0 is absent.
+struct SurfaceTensionEntry {
+    double coeff1, exp1, coeff2, exp2, coeff3, exp3;
+};
+
+// Which saturation pressure of a table the fitted vapor-pressure equation follows: a pure
+// fluid's one pressure, or for a mixture treated as one fluid its dew pressure or the
+// geometric mean of its bubble and dew pressures.
+enum class SaturationLine { pure, dew, bubbleDewMean };
+
+// What the coefficient fitter needs to know about a fluid besides its record.
+struct FitFacts {
+    double classicalCp0;  // cp0/R of the fully excited ideal gas (translation, rotation, vibration)
+    bool monatomic;       // cp0 = 5/2 R exactly
+    SaturationLine line;
+    // The fit follows the saturated liquid's enthalpy along the saturation line too, and is
+    // judged by it (the sets fitted since that target: water and fluids 40-54).
+    bool liquidEnthalpy;
+};
+
+struct FluidRow {
+    const char* name;
+    const char* formula;
+    const char* longName;
+    CatalogueConstants constants;
+    CoefficientSets sets;
+    TransportEntry transport;
+    SurfaceTensionEntry surfaceTension;
+    FitFacts fit;
+};
+
+template <int N>
+constexpr CoefficientSets published(const double (&values)[N]) { return {values, N, SetSource::published}; }
+template <int N>
+constexpr CoefficientSets fitted(const double (&values)[N]) { return {values, N, SetSource::fitted}; }
+
+}  // namespace kaltra
+
+#include "fluids/catalogue_rows.h"  // kFluidRows, the catalogue in order
+
+namespace kaltra {
+
+constexpr int kCatalogueSize = static_cast<int>(std::size(kFluidRows));
+
+// 0-based position of the row named `name` (compared exactly), or -1.
+constexpr int rowPosition(std::string_view name) {
+    for (int i = 0; i < kCatalogueSize; ++i)
+        if (name == kFluidRows[i].name) return i;
+    return -1;
+}
+
+// The catalogue in order, a record per row and a terminating record with null texts.
+extern const std::array<RefrigerantRecord, kCatalogueSize + 1> kCatalogue;
 
 // First record whose name, formula or long name equals the text (ASCII case ignored), or
 // null. A cubic-form record is completed (reference state) before it is first returned.
@@ -72,12 +170,16 @@ const RefrigerantRecord* findRefrigerant(const char* text);
 // 1-based index of the record findRefrigerant would return, or -1; never completes.
 int refrigerantIndex(const char* text);
 
-// Record at a 1-based index (1..39), or null.
+// Record at a 1-based index (1..kCatalogueSize), or null.
 const RefrigerantRecord* recordAt(int index);
 
 // 0-based position of a record in the catalogue, or -1 for a record that is not one of its
 // entries (a copy, or a record of a test).
 int cataloguePosition(const RefrigerantRecord& record);
+
+// The row a catalogue record was made from, or null for a record that is not one of the
+// catalogue's entries.
+const FluidRow* catalogueRow(const RefrigerantRecord& record);
 
 // Whole-text comparison with ASCII letters matched regardless of case.
 bool sameText(const char* a, const char* b);
@@ -98,19 +200,9 @@ inline const double* vaporPressureCoeffs(const RefrigerantRecord& record) {
     return constantsOf(record) + (isCubicForm(record) ? slot::cubicVaporPressureCoeffs : slot::mbwrVaporPressureCoeffs);
 }
 
-// ---------------------------------------------------------------------------------------
-// Transport table: viscosity and conductivity scales relative to water, 38 rows (every
-// fluid but R31), closed by a row with a null name.
-// ---------------------------------------------------------------------------------------
-struct TransportEntry {
-    double viscosityScale;
-    double conductivityScale;
-    const char* name;
-};
-
-constexpr int kTransportRows = 38;
-constexpr int kWaterTransportRow = 29;  // 0-based position of R718, the common divisor
-extern const TransportEntry kTransportTable[kTransportRows + 1];
+// Water (R718), whose transport scales divide every fluid's.
+constexpr int kWaterPosition = rowPosition("R718");
+static_assert(kWaterPosition >= 0 && kFluidRows[kWaterPosition].transport.present, "water's transport row is the divisor");
 
 // ---------------------------------------------------------------------------------------
 // Unit systems. A unit code selects one of eight systems by its lowest three bits only.

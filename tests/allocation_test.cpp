@@ -183,7 +183,7 @@ std::vector<Arguments> manyArguments() {
         for (const char* text : {r.name, r.formula, r.longName})
             all.push_back({text, 20.0, 10.0, 1, static_cast<short>(i)});
     }
-    for (short index : {-1, 0, 11, 40, 32767}) all.push_back({"", 0.0, 0.0, index, index});
+    for (short index : {-1, 0, 11, 40, 54, 55, 32767}) all.push_back({"", 0.0, 0.0, index, index});
     for (const std::string* name : {&kName255, &kName256, &kName10000}) all.push_back({name->c_str(), 20.0, 10.0, 1, 1});
     for (const char* name : {"", "R134", "R134a ", "\xba\xb2\xb3", "nonsense"}) all.push_back({name, 20.0, 10.0, 1, 1});
 

@@ -210,9 +210,13 @@ TEST(SaturatedValues, ClausiusClapeyronHoldsToAFewPercent) {
             const double hfg = satVaporEnthalpy(*r, t) - satLiquidEnthalpy(*r, t);
             const double clapeyron = hfg / ((t + kRankineOffset) * (s.vaporVolume - s.liquidVolume)) / kBtuPerPsiaFt3;
             // The fitted cubic-form blends, helium, para-hydrogen and air (whose catalogue critical
-            // points lie off their reference data) carry the largest disagreement of the two fits.
+            // points lie off their reference data) carry the largest disagreement of the two fits;
+            // so do the mixtures whose one vapor-pressure curve follows their dew line: their heat
+            // of vaporisation runs from the bubble liquid to the dew vapor, which the one-fluid
+            // relation does not describe where bubble and dew lie apart (R454B at low temperature).
             const std::string name = r->name;
-            const bool loose = (isCubicForm(*r) && name != "R13b1") || name == "R704" || name == "R702" || name == "R729";
+            const bool dewLine = catalogueRow(*r)->fit.line == SaturationLine::dew;
+            const bool loose = (isCubicForm(*r) && name != "R13b1") || name == "R704" || name == "R702" || dewLine;
             EXPECT_NEAR(clapeyron / slope, 1.0, loose ? 0.2 : 0.03)
                 << r->name << " T=" << t << ": dPsat/dT " << slope << ", hfg/(T vfg) " << clapeyron;
         }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fluids/fluids.h"
+#include "transport/transport.h"
 #include "shell/shell.h"
 #include "tests/process.h"
 
@@ -163,12 +164,7 @@ std::vector<double> numbersOf(const std::string& cell) {
     return numbers;
 }
 
-bool hasTransportRow(const char* name) {
-    for (const kaltra::TransportEntry* row = kaltra::kTransportTable; row->name; ++row) {
-        if (std::strcmp(row->name, name) == 0) return true;
-    }
-    return false;
-}
+bool hasTransportRow(const kaltra::RefrigerantRecord& record) { return kaltra::findTransportEntry(record) != nullptr; }
 
 // Columns of the table: #, fluid, formula, long name, form, temperature range, pressure
 // range, critical point, transport, accuracy, chart.
@@ -209,7 +205,7 @@ TEST(FluidsPage, AgreesWithTheCatalogueAndLinksEveryChart) {
         double pmax = kaltra::pressureOut(1, record.maxPressure);
         EXPECT_NEAR(pressures.back(), pmax, 1e-3 * pmax) << where << "highest pressure";
 
-        EXPECT_EQ(row[kTransport], hasTransportRow(record.name) ? "yes" : "no") << where << "transport";
+        EXPECT_EQ(row[kTransport], hasTransportRow(record) ? "yes" : "no") << where << "transport";
         EXPECT_FALSE(row[kAccuracy].empty()) << where << "accuracy";
 
         std::string chart = std::string("charts/") + record.name + ".svg";

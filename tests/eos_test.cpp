@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <numbers>
 #include <vector>
@@ -377,6 +379,41 @@ TEST(DensitySolution, VeryColdFluidsSkipTheNewtonPhase) {
     const double bisectionOnly = mbwrDensity(cold, tr, pr, kAnyRoot);
     EXPECT_LT(bisectionOnly, 1.0) << "critTemp -400.009 Tr=0.7 Pr=5: rhor=" << bisectionOnly;
     EXPECT_GT(std::fabs(mbwrPressure(cold, tr, bisectionOnly) - pr), 1.0) << "critTemp -400.009: rhor=" << bisectionOnly;
+}
+
+// ---- Air against its reference table ------------------------------------------------------
+
+// Air carries its own molar mass, so its single-phase densities follow its reference table: the
+// median deviation over every state of the table inside air's range is within 0.1 %, and the
+// dilute gas (up to 10 kPa), whose density the molar mass alone sets, within 0.05 %. With
+// nitrogen's molar mass every dilute-gas density was 3.3 % low.
+TEST(DensitySolution, AirFollowsItsReferenceTable) {
+    const RefrigerantRecord& air = *findRefrigerant("Air");
+    constexpr double kLbmFt3PerKgM3 = 1.0 / 16.018463373960138;
+    constexpr double kPaPerPsia = 6894.757293168361;
+    constexpr double kDilutePa = 1e4;
+    std::ifstream table(std::string(KALTRA_TEST_DATA) + "/air-single-phase.tsv");
+    ASSERT_TRUE(table.good()) << "tests/data/air-single-phase.tsv";
+    std::vector<double> deviations;
+    std::string line;
+    while (std::getline(table, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        double tK = 0, pPa = 0, rho = 0;
+        fields >> tK >> pPa >> rho;
+        const double answered = 1.0 / volumeOfTP(air, tK * 1.8 - kRankineOffset, pPa / kPaPerPsia);
+        const double percent = 100.0 * (answered / (rho * kLbmFt3PerKgM3) - 1.0);
+        deviations.push_back(std::fabs(percent));
+        if (pPa <= kDilutePa) {
+            EXPECT_NEAR(percent, 0.0, 0.05) << "air, dilute gas at " << tK << " K, " << pPa << " Pa: " << answered / kLbmFt3PerKgM3
+                                            << " kg/m3, table " << rho;
+        }
+    }
+    ASSERT_GT(deviations.size(), 1000u);
+    std::sort(deviations.begin(), deviations.end());
+    const std::size_t n = deviations.size();
+    const double median = n % 2 == 1 ? deviations[n / 2] : (deviations[n / 2 - 1] + deviations[n / 2]) / 2.0;
+    EXPECT_LT(median, 0.1) << "air: median density deviation " << median << " % over " << n << " states";
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The fitted coefficient sets: the exact conditions every set meets (critical point, the
 // saturated liquid at minTemp, the reference state) and the soundness of each fluid's
 // equations over its whole range (stable density roots, saturated vapor lighter than the
-// liquid, h and s rising along isobars, a physical ideal-gas heat capacity, and the solver
-// paths without a safety net: R31's Newton-only path, the bisection-only path of para-hydrogen
-// and helium).
+// liquid, h and s rising along isobars, a physical ideal-gas heat capacity, the saturated
+// liquid's enthalpy rising along the saturation line, and the solver paths without a safety
+// net: R31's Newton-only path, the bisection-only path of para-hydrogen and helium).
 //
 // Every check is a function of a record that returns what it found wrong. The same checks
 // run on the published sets as a control, and each one is shown to fail on a copy of a
@@ -25,14 +25,8 @@ namespace {
 
 // ---- Fluids --------------------------------------------------------------------------------
 
-// The sets published with the catalogue; every other set is fitted.
-constexpr const char* kPublishedSets[] = {"R11", "R22", "R134a", "R717", "R13b1"};
-
-bool isPublished(const RefrigerantRecord& r) {
-    for (const char* name : kPublishedSets)
-        if (std::strcmp(r.name, name) == 0) return true;
-    return false;
-}
+// A set is published with the catalogue or fitted, as the fluid's catalogue row says.
+bool isPublished(const RefrigerantRecord& r) { return catalogueRow(r)->sets.source == SetSource::published; }
 
 // Catalogue fluids with coefficient sets, published or fitted, looked up (and so completed).
 std::vector<const RefrigerantRecord*> fluidsWithSets(bool published) {
@@ -44,26 +38,9 @@ std::vector<const RefrigerantRecord*> fluidsWithSets(bool published) {
     return fluids;
 }
 
-// Atoms per molecule, for the classical limit of the ideal-gas heat capacity. A blend counts
-// with its larger component.
-struct AtomCount {
-    const char* name;
-    int atoms;
-};
-constexpr AtomCount kAtoms[] = {
-    {"R11", 5},    {"R12", 5},   {"R13", 5},    {"R13b1", 5},  {"R14", 5},   {"R21", 5},    {"R22", 5},
-    {"R23", 5},    {"R31", 5},   {"R40", 5},    {"R50", 5},    {"R113", 8},  {"R114", 8},   {"R115", 8},
-    {"R134a", 8},  {"R142b", 8}, {"R152a", 8},  {"R170", 8},   {"R290", 11}, {"R500", 8},   {"R502", 8},
-    {"R503", 5},   {"R504", 8},  {"R505", 5},   {"R506", 8},   {"R600", 14}, {"R600a", 14}, {"R702", 2},
-    {"R704", 1},   {"R717", 4},  {"R718", 3},   {"R720", 1},   {"R728", 2},  {"R729", 2},   {"R732", 2},
-    {"R740", 1},   {"R744", 3},  {"R1150", 6},  {"R1270", 9},
-};
-
-int atomsOf(const RefrigerantRecord& r) {
-    for (const AtomCount& a : kAtoms)
-        if (std::strcmp(a.name, r.name) == 0) return a.atoms;
-    return 0;
-}
+// The classical limit of the ideal-gas heat capacity, cp0/R with every mode excited, from the
+// fluid's catalogue row (a copy of a record takes the row of the catalogue fluid it names).
+double classicalCp0Of(const RefrigerantRecord& r) { return kFluidRows[refrigerantIndex(r.name) - 1].fit.classicalCp0; }
 
 // ---- Findings --------------------------------------------------------------------------------
 
@@ -368,23 +345,44 @@ Findings checkIsobarsRise(const RefrigerantRecord& r) {
 
 // The ideal-gas heat capacity cp0 = dh/dT at vanishing density, taken from the enthalpy.
 // Bounds in units of R: at least 2.5 - 0.05 (translation alone; the margin admits fitting
-// noise of the monatomic gases) and at most 3 N for N atoms, above the classical limit of
-// every molecule (3N - 3/2 linear, 3N - 2 non-linear) that all modes excited would reach.
+// noise of the monatomic gases) and at most 2 above the classical limit that all modes excited
+// would reach (3N - 2 for a non-linear molecule of N atoms, so 3N; 3N - 3/2 for a linear one; a
+// blend's mole-fraction mean): the published sets run a little past the limit at their highest
+// temperatures (R134a's cp0/R reaches about 23 against 22 near 1500 F), the fitted ones stay
+// within it.
 constexpr double kDiluteVolumeFactor = 1e7;
 constexpr double kCp0HalfStep = 0.5;  // degF
 constexpr double kCp0Floor = 2.45;
+constexpr double kCp0Margin = 2.0;
 
 Findings checkIdealGasHeatCapacity(const RefrigerantRecord& r) {
     Findings f;
     const double* k = constantsOf(r);
     const double v = kDiluteVolumeFactor * k[slot::critVolume];
-    const double ceiling = 3.0 * atomsOf(r);
+    const double ceiling = classicalCp0Of(r) + kCp0Margin;
     for (int i = 0; i < kIdealGasTemperatures; ++i) {
         const double t = gridTemperature(r, i, kIdealGasTemperatures);
         const double cp0 = (enthalpyTV(r, t + kCp0HalfStep, v) - enthalpyTV(r, t - kCp0HalfStep, v)) / (2.0 * kCp0HalfStep);
         const double cp0R = cp0 / k[slot::gasConstant];
         if (!(cp0R >= kCp0Floor && cp0R <= ceiling))
             note(f, "T %.6g F: cp0/R %.6g outside [%.3g, %.3g]", t, cp0R, kCp0Floor, ceiling);
+    }
+    return f;
+}
+
+// The saturated liquid's enthalpy rises with temperature along the saturation line, from minTemp
+// up to 1 degF below the critical temperature: the refrigerating effect of a cycle is a
+// difference of it.
+Findings checkSaturatedLiquidEnthalpyRises(const RefrigerantRecord& r) {
+    Findings f;
+    double tLast = 0.0, hLast = 0.0;
+    for (int i = 0; i < kSaturationTemperatures; ++i) {
+        const double t = saturationGridTemperature(r, i);
+        const double h = satLiquidEnthalpy(r, t);
+        if (i > 0 && !(h > hLast))
+            note(f, "saturated liquid h falls from %.9g at %.6g F to %.9g BTU/lbm at %.6g F", hLast, tLast, h, t);
+        tLast = t;
+        hLast = h;
     }
     return f;
 }
@@ -465,6 +463,7 @@ const Check kChecks[] = {
     {"SaturatedVaporIsLighterThanLiquidAndBothAreRoots", checkSaturatedRoots, anyFluid},
     {"EnthalpyAndEntropyRiseAlongEveryIsobar", checkIsobarsRise, anyFluid},
     {"IdealGasHeatCapacityIsPhysical", checkIdealGasHeatCapacity, anyFluid},
+    {"SaturatedLiquidEnthalpyRises", checkSaturatedLiquidEnthalpyRises, anyFluid},
     {"NewtonOnlySolverConvergesEverywhere", checkNewtonConverges, newtonOnlyFluid},
     {"BisectionOnlyRootsLieInsideTheBrackets", checkRootsInsideBrackets, bisectionOnlyFluid},
 };
@@ -550,6 +549,25 @@ const Disturbance kDisturbances[] = {
     {"b13 of R134a moved by -3, solved by Newton alone", "NewtonOnlySolverConvergesEverywhere", "R134a", "R31",
      slot::mbwrCoeffs + 12, -3.0},
     {"b12 of R134a moved by -5", "BisectionOnlyRootsLieInsideTheBrackets", "R134a", nullptr, slot::mbwrCoeffs + 11, -5.0},
+    {"alpha4 of R134a moved by 5", "SaturatedLiquidEnthalpyRises", "R134a", nullptr, slot::mbwrIdealGasCoeffs + 4, 5.0},
+    // the same checks bite on the sets of today's refrigerants (fitted, with derived constants)
+    {"b3 of R1234yf moved by 1e-6", "CriticalPointIsPlacedExactly", "R1234yf", nullptr, slot::mbwrCoeffs + 2, 1e-6},
+    {"vapor-pressure A of R410A moved by 1e-6", "VaporPressureGivesMinPressureAtMinTemp", "R410A", nullptr,
+     slot::mbwrVaporPressureCoeffs, 1e-6},
+    {"b12 of R32 moved by 1e-5", "LiquidRootAtMinTempIsMinLiquidVolume", "R32", nullptr, slot::mbwrCoeffs + 11, 1e-5},
+    {"alpha1 of R454B moved by 1e-6", "HelmholtzEnergyAndEntropyVanishAtTheReferenceState", "R454B", nullptr,
+     slot::mbwrIdealGasCoeffs + 1, 1e-6},
+    {"b13 of R1234ze(E) moved by -3", "SolvedDensitiesAreStableRootsOverTheRange", "R1234ze(E)", nullptr,
+     slot::mbwrCoeffs + 12, -3.0},
+    {"b13 of R245fa moved by -3", "SaturatedVaporIsLighterThanLiquidAndBothAreRoots", "R245fa", nullptr,
+     slot::mbwrCoeffs + 12, -3.0},
+    {"alpha6 of R513A moved by 10", "EnthalpyAndEntropyRiseAlongEveryIsobar", "R513A", nullptr,
+     slot::mbwrIdealGasCoeffs + 6, 10.0},
+    {"alpha3 of R1336mzz(Z) moved by -1", "IdealGasHeatCapacityIsPhysical", "R1336mzz(Z)", nullptr,
+     slot::mbwrIdealGasCoeffs + 3, -1.0},
+    {"b13 of R125 moved by -3, solved by Newton alone", "NewtonOnlySolverConvergesEverywhere", "R125", "R31",
+     slot::mbwrCoeffs + 12, -3.0},
+    {"alpha4 of R143a moved by 5", "SaturatedLiquidEnthalpyRises", "R143a", nullptr, slot::mbwrIdealGasCoeffs + 4, 5.0},
 };
 
 void PrintTo(const Disturbance& d, std::ostream* os) { *os << d.check << ": " << d.what; }

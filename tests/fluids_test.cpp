@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fluids/fluids.h"
+#include "tests/fluid_sets.h"
 
 namespace kaltra {
 namespace {
@@ -207,14 +208,110 @@ TEST(Lookup, IndexAgreesWithTheWalkInCatalogueOrder) {
 
 TEST(Lookup, RecordAtBounds) {
     EXPECT_EQ(recordAt(0), nullptr);
-    EXPECT_EQ(recordAt(40), nullptr);
+    EXPECT_EQ(recordAt(kCatalogueSize + 1), nullptr);
     EXPECT_EQ(recordAt(-1), nullptr);
-    const RefrigerantRecord* last = recordAt(39);
-    ASSERT_NE(last, nullptr);
-    EXPECT_STREQ(last->name, "R1270");
-    EXPECT_STREQ(last->formula, "CH3CH=CH2");
-    EXPECT_STREQ(last->longName, "Propylene");
+    ASSERT_NE(recordAt(kCatalogueSize), nullptr);
+    EXPECT_EQ(recordAt(kCatalogueSize), &kCatalogue[kCatalogueSize - 1]);
+    const RefrigerantRecord* r1270 = recordAt(39);
+    ASSERT_NE(r1270, nullptr);
+    EXPECT_STREQ(r1270->name, "R1270");
+    EXPECT_STREQ(r1270->formula, "CH3CH=CH2");
+    EXPECT_STREQ(r1270->longName, "Propylene");
     EXPECT_STREQ(recordAt(1)->name, "R11");
+}
+
+// ---- Today's refrigerants (records 40 to 54) ----------------------------------------------
+
+using test::kNewRecords;
+using test::NewRecord;
+
+std::string upperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Each new record has its texts exactly as written and is found by each of them in any letter
+// case, at its own index after the 39 original fluids.
+TEST(Lookup, TodaysRefrigerantsByNameFormulaAndLongName) {
+    ASSERT_EQ(kCatalogueSize, 54);
+    for (const NewRecord& c : kNewRecords) {
+        const RefrigerantRecord* r = recordAt(c.index);
+        ASSERT_NE(r, nullptr) << "index " << c.index;
+        EXPECT_STREQ(r->name, c.name) << "index " << c.index;
+        EXPECT_STREQ(r->formula, c.formula) << c.name;
+        EXPECT_STREQ(r->longName, c.longName) << c.name;
+        for (const char* text : {c.name, c.formula, c.longName}) {
+            for (const std::string& typed : {std::string(text), upperCase(text), lowerCase(text)}) {
+                EXPECT_EQ(refrigerantIndex(typed.c_str()), c.index) << '"' << typed << '"';
+                EXPECT_EQ(findRefrigerant(typed.c_str()), r) << '"' << typed << '"';
+            }
+        }
+    }
+    // R1234yf and R1234ze(E) share the molecular formula, which is therefore no key of either;
+    // the designations without their isomer mark find nothing.
+    for (const char* text : {"C3H2F4", "R1234ze", "R1233zd", "R1336mzz", "R-32", "R 410A"})
+        EXPECT_EQ(refrigerantIndex(text), -1) << '"' << text << '"';
+    // the 39 original records keep their places
+    EXPECT_EQ(refrigerantIndex("R1270"), 39);
+    EXPECT_EQ(refrigerantIndex("R11"), 1);
+}
+
+// The constants of the new records come from their reference equations: critical temperature
+// and pressure and molar mass as each reference table's info.json gives them (numbers copied
+// from ../shared/reference/<fluid>/info.json), the gas constant R M = 1.985878, all in the MBWR
+// form.
+TEST(Catalogue, TodaysRefrigerantsCarryTheirReferenceEquationsConstants) {
+    struct Reference {
+        const char* name;
+        double tcK, pcPa, molarMass;
+    };
+    const Reference references[] = {
+        {"R32", 351.255000449432, 5782645.09394969, 52.024},
+        {"R125", 339.177282456105, 3618276.05561973, 120.0214},
+        {"R143a", 345.857000867862, 3761818.27139498, 84.041},
+        {"R123", 456.83002581313, 3661805.26943581, 152.931},
+        {"R1234yf", 367.849999999948, 3384373.69556611, 114.0416},
+        {"R1234ze(E)", 382.513002604652, 3634870.52106208, 114.0415928},
+        {"R1233zd(E)", 438.860000000042, 3582752.88964912, 130.4962},
+        {"R1336mzz(Z)", 444.499991025337, 2903710.46987154, 164.056},
+        {"R245fa", 427.009989695593, 3650995.02412812, 134.04794},
+        {"R227ea", 374.90010344525, 2925248.66568018, 170.02886},
+        {"R410A", 344.494, 4901200, 72.5854},
+        {"R404A", 345.27, 3734800, 97.6038},
+        {"R507A", 343.765, 3704900, 98.8592},
+        {"R513A", 368.560676214103, 3655094.00913962, 108.426220169655},
+        {"R454B", 351.430213411389, 5304109.38713053, 62.613634084436},
+    };
+    for (const Reference& c : references) {
+        const RefrigerantRecord* r = findRefrigerant(c.name);
+        ASSERT_NE(r, nullptr) << c.name;
+        const double* k = constantsOf(*r);
+        EXPECT_NEAR((k[slot::critTemp] + 459.67) / 1.8, c.tcK, 1e-9 * c.tcK) << c.name << " critical temperature, K";
+        EXPECT_NEAR(k[slot::critPressure] * 6894.757293168361, c.pcPa, 1e-9 * c.pcPa) << c.name << " critical pressure, Pa";
+        EXPECT_NEAR(k[slot::molarMass], c.molarMass, 1e-12 * c.molarMass) << c.name << " molar mass";
+        EXPECT_NEAR(k[slot::gasConstant] * k[slot::molarMass], 1.985878, 1e-12) << c.name << " R M";
+        EXPECT_FALSE(isCubicForm(*r)) << c.name;
+        EXPECT_TRUE(hasCoefficientSets(*r)) << c.name;
+        EXPECT_TRUE(catalogueRow(*r)->constants.generated) << c.name;
+    }
+}
+
+// Air carries its own molar mass; its gas constant, critical volume and minLiquidVolume follow,
+// so that R M, the molar volumes and the critical compressibility stay as published.
+TEST(Catalogue, AirCarriesItsOwnMolarMass) {
+    const double* k = constantsOf(*findRefrigerant("R729"));
+    EXPECT_EQ(k[slot::molarMass], 28.9586);
+    EXPECT_NEAR(k[slot::gasConstant] * k[slot::molarMass], 0.07089002514852846 * 28.0135, 1e-15);
+    EXPECT_NEAR(k[slot::critVolume] * k[slot::molarMass], 0.0486593 * 28.0135, 1e-15);
+    EXPECT_NEAR(k[slot::minLiquidVolume] * k[slot::molarMass], 0.0187282 * 28.0135, 1e-15);
+    EXPECT_EQ(k[slot::critZ], 0.2893871059332768);
 }
 
 // ---- Unit conversions -------------------------------------------------------------------

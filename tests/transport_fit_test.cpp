@@ -105,9 +105,9 @@ TEST(TensionFit, RecoversSeriesOfOneTwoAndThreeTerms) {
         SurfaceTensionEntry truth;
         int terms;
     } cases[] = {
-        {"one term (R134a's row)", {0.05801, 1.241, 0, 0, 0, 0, nullptr}, 1},
-        {"two terms", {0.0704, 1.25, -0.018, 1.75, 0, 0, nullptr}, 2},
-        {"three terms", {0.05, 1.2, 0.02, 2.5, -0.01, 4.0, nullptr}, 3},
+        {"one term (R134a's row)", {0.05801, 1.241, 0, 0, 0, 0}, 1},
+        {"two terms", {0.0704, 1.25, -0.018, 1.75, 0, 0}, 2},
+        {"three terms", {0.05, 1.2, 0.02, 2.5, -0.01, 4.0}, 3},
     };
     for (const auto& c : cases) {
         const SurfaceTensionEntry fit = fitTensionSeries(seriesSamples(c.truth), c.terms);
@@ -121,13 +121,13 @@ TEST(TensionFit, RecoversSeriesOfOneTwoAndThreeTerms) {
 
 TEST(TensionFit, WrittenRowHasTheFewestTermsAndFourDigits) {
     // a one-term truth: one term, written exactly as the truth
-    const SurfaceTensionEntry one{0.05801, 1.241, 0, 0, 0, 0, nullptr};
+    const SurfaceTensionEntry one{0.05801, 1.241, 0, 0, 0, 0};
     const SurfaceTensionEntry fit = fitSurfaceTension(seriesSamples(one));
     EXPECT_EQ(termsOf(fit), 1);
     EXPECT_EQ(fit.coeff1, 0.05801);
     EXPECT_EQ(fit.exp1, 1.241);
     // a second term that one term cannot follow within the tolerance is kept
-    const SurfaceTensionEntry two{0.0704, 1.25, -0.03, 2.5, 0, 0, nullptr};
+    const SurfaceTensionEntry two{0.0704, 1.25, -0.03, 2.5, 0, 0};
     const SurfaceTensionEntry fit2 = fitSurfaceTension(seriesSamples(two));
     EXPECT_GT(tensionSpread(seriesSamples(two), fitTensionSeries(seriesSamples(two), 1)).max, kTensionTolerance);
     EXPECT_EQ(termsOf(fit2), 2);
@@ -137,15 +137,15 @@ TEST(TensionFit, WrittenRowHasTheFewestTermsAndFourDigits) {
 }
 
 TEST(TensionFit, SameRowOnEveryRun) {
-    const std::vector<TensionSample> samples = seriesSamples({0.0537, 1.25, 0.004, 3.1, 0, 0, nullptr});
+    const std::vector<TensionSample> samples = seriesSamples({0.0537, 1.25, 0.004, 3.1, 0, 0});
     const SurfaceTensionEntry a = fitSurfaceTension(samples);
     const SurfaceTensionEntry b = fitSurfaceTension(samples);
     EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
 }
 
 TEST(TensionFit, CoefficientsForFixedExponents) {
-    const SurfaceTensionEntry truth{0.03, 1.3, 0.01, 2.0, 0, 0, nullptr};
-    SurfaceTensionEntry guess{1.0, 1.3, 1.0, 2.0, 0, 0, nullptr};
+    const SurfaceTensionEntry truth{0.03, 1.3, 0.01, 2.0, 0, 0};
+    SurfaceTensionEntry guess{1.0, 1.3, 1.0, 2.0, 0, 0};
     guess = solveTensionCoefficients(seriesSamples(truth), guess);
     EXPECT_NEAR(guess.coeff1, 0.03, 1e-14);
     EXPECT_NEAR(guess.coeff2, 0.01, 1e-14);
@@ -166,8 +166,8 @@ TEST(Estimates, BlendScaleIsTheMassWeightedMean) {
 }
 
 TEST(Estimates, BlendTensionIsTheMassWeightedSeriesAtTheSameTau) {
-    const SurfaceTensionEntry a{0.07147, 1.246, 0, 0, 0, 0, nullptr};
-    const SurfaceTensionEntry b{0.06274, 1.394, 0, 0, 0, 0, nullptr};
+    const SurfaceTensionEntry a{0.07147, 1.246, 0, 0, 0, 0};
+    const SurfaceTensionEntry b{0.06274, 1.394, 0, 0, 0, 0};
     const std::vector<double> taus = {-0.01, 0.0, 0.001, 0.1, 0.3, 0.6};
     const std::vector<TensionSample> s = blendTensionSamples({a, b}, {0.689, 0.311}, taus);
     ASSERT_EQ(s.size(), 4u);  // no state at or above the critical point
@@ -260,7 +260,7 @@ TEST(FluidTablesFit, SyntheticFolderRecoversItsRows) {
     const double critTemp = tcK * 1.8 - kRankineOffset;
     const double critVolume = volumeIn(kSIFormal, 1.0 / rhoc);
     const double viscosityScale = 0.0291, conductivityScale = 0.0661;
-    const SurfaceTensionEntry truth{0.06274, 1.394, 0, 0, 0, 0, nullptr};
+    const SurfaceTensionEntry truth{0.06274, 1.394, 0, 0, 0, 0};
     char line[512];
     std::string sat = "# synthetic\nT,p_sat,rho_liq,rho_vap,visc_liq,visc_vap,cond_liq,cond_vap,surface_tension\n";
     for (int i = 0; i < 30; ++i) {

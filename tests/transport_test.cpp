@@ -155,28 +155,37 @@ TEST(CorrespondingStates, MapsReducedTemperatureAndVolume) {
 
 // ---- Tables ---------------------------------------------------------------------------
 
-// Both tables follow the catalogue row for row, the transport table without R31, which has no
-// row; water's row, the common divisor of the scales, sits where the divisor is taken.
-TEST(Tables, FollowTheCatalogue) {
-    int transportRow = 0;
+// Every catalogue record finds the transport scales and surface-tension terms of its own row,
+// whatever text found it; R31 alone has no transport scales, and water's row, whose scales
+// divide every fluid's, is the divisor.
+TEST(Tables, EveryRecordFindsItsOwnRow) {
     for (int index = 1; index <= kCatalogueSize; ++index) {
         const RefrigerantRecord& r = *recordAt(index);
-        ASSERT_NE(kSurfaceTensionTable[index - 1].name, nullptr) << "surface tension row " << index - 1;
-        EXPECT_STREQ(kSurfaceTensionTable[index - 1].name, r.name);
-        const TransportEntry* row = findTransportEntry(r);
-        if (std::string(r.name) == "R31") {
-            EXPECT_EQ(row, nullptr) << "R31 has no transport row";
-            continue;
-        }
-        ASSERT_NE(row, nullptr) << r.name;
+        const FluidRow* row = catalogueRow(r);
+        ASSERT_EQ(row, &kFluidRows[index - 1]) << r.name;
         EXPECT_STREQ(row->name, r.name);
-        ASSERT_LT(transportRow, kTransportRows) << r.name;
-        EXPECT_STREQ(kTransportTable[transportRow++].name, r.name) << "transport row " << transportRow - 1;
+        for (const char* text : {r.name, r.formula, r.longName}) {
+            const RefrigerantRecord* found = findRefrigerant(text);
+            if (found != &r) continue;  // a formula an earlier record shares (C4H10)
+            EXPECT_EQ(findTransportEntry(*found), row->transport.present ? &row->transport : nullptr) << text;
+        }
+        EXPECT_EQ(row->transport.present, std::string(r.name) != "R31") << r.name;
     }
-    EXPECT_EQ(transportRow, kTransportRows);
-    EXPECT_EQ(kTransportTable[kTransportRows].name, nullptr);
-    EXPECT_EQ(kSurfaceTensionTable[kSurfaceTensionRows].name, nullptr);
-    EXPECT_STREQ(kTransportTable[kWaterTransportRow].name, "R718");
+    EXPECT_STREQ(kFluidRows[kWaterPosition].name, "R718");
+    EXPECT_EQ(kFluidRows[kWaterPosition].transport.viscosityScale, 0.0418);
+    EXPECT_EQ(kFluidRows[kWaterPosition].transport.conductivityScale, 0.2404);
+}
+
+// A record that is not one of the catalogue's (a copy) has no row: no transport scales and no
+// surface tension, even under a catalogue name.
+TEST(Tables, ACopyOfARecordHasNoRow) {
+    const RefrigerantRecord& r11 = fluid("R11");
+    const RefrigerantRecord copy = r11;
+    EXPECT_EQ(catalogueRow(copy), nullptr);
+    EXPECT_EQ(findTransportEntry(copy), nullptr);
+    EXPECT_EQ(viscosityTP(copy, 77.0, 14.7), -999.0);
+    EXPECT_EQ(surfaceTension(copy, 77.0), -999.0);
+    EXPECT_NE(surfaceTension(r11, 77.0), -999.0);
 }
 
 // No transport row: the failure mark, whatever the state.
@@ -323,7 +332,7 @@ TEST(SurfaceTension, NeverNegative) {
         const double tc = constantsOf(r)[slot::critTemp];
         const double t = tc - c.belowTc;
         const double tau = 1.0 - (t + 459.67) / (tc + 459.67);
-        const double series = surfaceTensionSeries(kSurfaceTensionTable[refrigerantIndex(c.name) - 1], tau);
+        const double series = surfaceTensionSeries(kFluidRows[refrigerantIndex(c.name) - 1].surfaceTension, tau);
         const double got = surfaceTension(r, t);
         EXPECT_EQ(series < 0.0, c.seriesNegative) << c.name << " " << c.belowTc << " F below Tc: series " << series;
         EXPECT_EQ(got, c.seriesNegative ? 0.0 : series)
@@ -343,10 +352,10 @@ TEST(SurfaceTension, ZeroExponentDropsTheTerm) {
     struct Case { const char* what; SurfaceTensionEntry row; double expected; };
     const double tau = 0.3;
     const Case cases[] = {
-        {"second and third absent", {0.05, 1.25, 7.0, 0.0, 9.0, 0.0, "test"}, 0.05 * std::pow(tau, 1.25)},
-        {"second absent, third present", {0.05, 1.25, 7.0, 0.0, 0.002, 2.0, "test"},
+        {"second and third absent", {0.05, 1.25, 7.0, 0.0, 9.0, 0.0}, 0.05 * std::pow(tau, 1.25)},
+        {"second absent, third present", {0.05, 1.25, 7.0, 0.0, 0.002, 2.0},
          0.05 * std::pow(tau, 1.25) + 0.002 * std::pow(tau, 2.0)},
-        {"second present, third absent", {0.05, 1.25, -0.01, 1.5, 9.0, 0.0, "test"},
+        {"second present, third absent", {0.05, 1.25, -0.01, 1.5, 9.0, 0.0},
          0.05 * std::pow(tau, 1.25) + -0.01 * std::pow(tau, 1.5)},
     };
     for (const Case& c : cases) {

@@ -11,6 +11,7 @@
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/fluid_sets.h"
 #include "tests/worksheet_calls.h"
 #include "thermo/thermo.h"
 #include "transport/transport.h"
@@ -95,7 +96,7 @@ TEST(ValueRecord, TextLongerThanTheCountByteHoldsIsCutAt255) {
 // ---- Names and indexes -------------------------------------------------------------------
 
 // Every record's texts by its index, each leading back to that index; an index outside
-// 1..39 answers the function's own error value.
+// 1..kCatalogueSize answers the function's own error value.
 TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     for (short index = 1; index <= kCatalogueSize; ++index) {
         const RefrigerantRecord& record = kCatalogue[index - 1];
@@ -107,7 +108,7 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     }
     using IndexFunction = xl::LPXLOPER (*)(short);
     const std::pair<IndexFunction, int> errors[] = {{KaltName, 2235}, {KaltLongName, 2242}, {KaltForm, 2249}};
-    for (short index : {0, 40, -1, 32767}) {
+    for (short index : {short{0}, static_cast<short>(kCatalogueSize + 1), short{-1}, short{32767}}) {
         for (const auto& [call, error] : errors) {
             const xl::XLOPER* r = call(index);
             EXPECT_EQ(r->xltype, xl::xltypeErr) << "index " << index;
@@ -117,6 +118,84 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     // A null name finds nothing, as an unknown one does.
     EXPECT_EQ(KaltIndex(nullptr)->xltype, xl::xltypeInt);
     EXPECT_EQ(KaltIndex(nullptr)->val.w, -1);
+}
+
+// The catalogue ends with today's refrigerants at 40 to 54: each index names its record, and 55,
+// the first past the end, answers each function's error value, as 0 does.
+TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
+    EXPECT_EQ(textOf(KaltName(39)), "R1270");
+    for (const test::NewRecord& c : test::kNewRecords) {
+        const short index = static_cast<short>(c.index);
+        EXPECT_EQ(textOf(KaltName(index)), c.name) << "index " << index;
+        EXPECT_EQ(textOf(KaltForm(index)), c.formula) << "index " << index;
+        EXPECT_EQ(textOf(KaltLongName(index)), c.longName) << "index " << index;
+        EXPECT_EQ(KaltIndex(c.formula)->val.w, index) << c.formula;
+    }
+    for (short index : {short{0}, short{55}}) {
+        EXPECT_EQ(KaltName(index)->val.err, 2235) << "index " << index;
+        EXPECT_EQ(KaltLongName(index)->val.err, 2242) << "index " << index;
+        EXPECT_EQ(KaltForm(index)->val.err, 2249) << "index " << index;
+        EXPECT_EQ(KaltName(index)->xltype, xl::xltypeErr) << "index " << index;
+    }
+}
+
+// Every one of the 33 functions answers each new fluid (records 40 to 54) at a typical state,
+// in SI Common units: a finite number (not -999) from every property function, at a vapor and
+// at a liquid state, the fluid's texts and index from the identity functions.
+TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
+    constexpr short kUnits = 1;
+    int fluids = 0;
+    for (int index = 1; index <= kCatalogueSize; ++index) {
+        const RefrigerantRecord& r = *recordAt(index);
+        if (!catalogueRow(r)->constants.generated) continue;
+        ++fluids;
+        const double* k = constantsOf(r);
+        // 60 % of the way from minTemp to the critical temperature, on both sides of the dome
+        const double t = k[slot::minTemp] + 0.6 * (k[slot::critTemp] - k[slot::minTemp]);
+        const SaturationState sat = saturationState(r, t);
+        const double tu = temperatureOut(kUnits, t);
+        struct State {
+            const char* what;
+            double p, v, h, s;
+        };
+        const double hf = enthalpyTV(r, t, sat.liquidVolume), hg = enthalpyTV(r, t, sat.vaporVolume);
+        const double sf = entropyTV(r, t, sat.liquidVolume), sg = entropyTV(r, t, sat.vaporVolume);
+        const State states[] = {
+            {"vapor", 0.5 * sat.satPressure, 3.0 * sat.vaporVolume, hg + 20.0, sg + 0.02},
+            {"liquid", 2.0 * sat.satPressure, sat.liquidVolume, hf - 10.0, sf - 0.02},
+        };
+        for (const State& st : states) {
+            for (const test::WorksheetFunction& f : test::kWorksheetFunctions) {
+                test::Arguments x{r.name, tu, 0.0, kUnits, static_cast<short>(index)};
+                const std::string what = std::string(f.name) + " of " + r.name + " (" + st.what + ")";
+                const std::string name = f.name;
+                if (name == "KaltTsat") x.a = pressureOut(kUnits, sat.satPressure);
+                if (name == "KaltPofTV" || name == "KaltZofTV" || name == "KaltHofTV" || name == "KaltSofTV")
+                    x.b = volumeOut(kUnits, st.v);
+                else if (name == "KaltTofPH" || name == "KaltTofPS") {
+                    x.a = pressureOut(kUnits, sat.satPressure);
+                    x.b = name == "KaltTofPH" ? enthalpyOut(kUnits, st.h) : entropyOut(kUnits, st.s);
+                } else if (f.doubles == 2)
+                    x.b = pressureOut(kUnits, st.p);
+                const xl::XLOPER* answer = f.call(x);
+                ASSERT_NE(answer, nullptr) << what;
+                if (name == "KaltName" || name == "KaltLongName" || name == "KaltForm" || name == "KaltUnits") {
+                    EXPECT_EQ(answer->xltype, xl::xltypeStr) << what;
+                    if (name == "KaltName") {
+                        EXPECT_EQ(textOf(answer), r.name) << what;
+                    }
+                } else if (name == "KaltIndex") {
+                    EXPECT_EQ(answer->xltype, xl::xltypeInt) << what;
+                    EXPECT_EQ(answer->val.w, index) << what;
+                } else {
+                    const double number = numberOf(answer);
+                    EXPECT_TRUE(std::isfinite(number)) << what << ": " << number;
+                    EXPECT_NE(number, kNoAnswer) << what;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(fluids, 15);
 }
 
 // ---- Failure answers -----------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Draws the pressure-enthalpy chart of every fluid into docs/charts (unit code 1: ºC, bar,
-# kJ/kg) with `kaltra chart`, and writes docs/fluids.md, the table of the 39 fluids that
+# kJ/kg) with `kaltra chart`, and writes docs/fluids.md, the table of the catalogue's fluids that
 # links them.
 #
 #   bash tools/charts.sh                      builds kaltra in build/ first
@@ -8,8 +8,8 @@
 #   KALTRA=PATH bash tools/charts.sh          uses the kaltra program at PATH as it is
 #
 # Numbers the add-in answers come from kaltra; the lowest temperature, the critical point,
-# the form of the equation of state and the transport rows are read from the catalogue
-# (fluids/catalogue_data.cpp). The accuracy column is taken from docs/accuracy.md when it
+# the form of the equation of state and whether the fluid has transport scales are read from
+# the catalogue's rows (fluids/catalogue_rows.h). The accuracy column is taken from docs/accuracy.md when it
 # exists. A fluid whose coefficient sets are not present yet gets no chart (kaltra says so)
 # and its row says so.
 set -euo pipefail
@@ -26,38 +26,46 @@ else
 fi
 
 mkdir -p docs/charts
-catalogue=fluids/catalogue_data.cpp
+catalogue=fluids/catalogue_rows.h
 
-# name -> "critTemp critPressure minTemp gamma" (internal units: ºF, psia), from the catalogue's
-# constant blocks, joined to the names through the catalogue rows.
+# name -> "critTemp critPressure minTemp gamma transport" (internal units: ºF, psia; transport
+# "yes" or "no"), from the catalogue's rows: a row's constants are
+# {maxTemp, maxPressure, {critTemp, critPressure, critVolume, critZ, minTemp, ..., gamma}}, or
+# generatedConstants(kConstantsX), the same twelve numbers in fluids/fitted_coefficients.h.
 declare -A scalars
-while read -r name critTemp critPressure minTemp gamma; do
+declare -A transport
+while read -r name critTemp critPressure minTemp gamma hasTransport; do
   scalars[$name]="$critTemp $critPressure $minTemp $gamma"
+  transport[$name]=$hasTransport
 done < <(awk '
-  /^FluidConstants k[A-Za-z0-9]+ *= *block\(\{/ {
-    variable = $2
-    line = $0; sub(/.*block\(\{/, "", line); sub(/\}.*/, "", line)
-    n = split(line, v, ",")
-    for (i = 1; i <= n; i++) gsub(/ /, "", v[i])
-    block[variable] = v[1] " " v[2] " " v[5] " " v[10]
+  FNR == 1 { file++ }
+  # the generated constants: kConstantsX[12] = { ... };
+  file == 1 && /^inline constexpr double kConstants[A-Za-z0-9]+\[12\] = \{$/ {
+    array = $4; sub(/\[.*/, "", array); numbers = ""; inside = 1; next
   }
-  /^ *\{"[^"]+", *"[^"]*", *"[^"]*", *[-0-9.]+, *[-0-9.]+, *&k[A-Za-z0-9]+\}/ {
+  file == 1 && inside && /^\};/ { generated[array] = numbers; inside = 0; next }
+  file == 1 && inside && !/^ *\/\// { line = $0; gsub(/ /, "", line); numbers = numbers line; next }
+  file == 2 && /^ *\{"[^"]+", *"[^"]*", *"[^"]*", *(\{|generatedConstants)/ {
     line = $0
     name = line; sub(/^ *\{"/, "", name); sub(/".*/, "", name)
-    variable = line; sub(/.*&/, "", variable); sub(/\}.*/, "", variable)
-    print name, block[variable]
-  }' "$catalogue")
-
-# Fluids with a transport row (every one but R31).
-declare -A transport
-while read -r name; do transport[$name]=1; done < <(
-  awk '/^const TransportEntry kTransportTable/ { inside = 1 } inside && /"[^"]+"\}/ { match($0, /"[^"]+"/); print substr($0, RSTART + 1, RLENGTH - 2) }' "$catalogue")
+    if (line ~ /generatedConstants\(/) {
+      array = line; sub(/.*generatedConstants\(/, "", array); sub(/\).*/, "", array)
+      n = split(generated[array], c, ",")
+      for (i = 1; i <= 10; i++) v[i] = c[i + 2]
+    } else {
+      numbers = line; sub(/^ *\{"[^"]+", *"[^"]*", *"[^"]*", *\{[^{]*\{/, "", numbers); sub(/\}.*/, "", numbers)
+      n = split(numbers, v, ",")
+      for (i = 1; i <= n; i++) gsub(/ /, "", v[i])
+    }
+    print name, v[1], v[2], v[5], v[10], (line ~ /kNoTransportRow/ ? "no" : "yes")
+  }' fluids/fitted_coefficients.h "$catalogue")
+count=${#scalars[@]}
 
 # Per fluid from the add-in: name, formula, long name, highest temperature and pressure,
 # and the lowest saturation pressure (a temperature far below the range is raised to the
 # lowest temperature).
 formulas=()
-for i in $(seq 1 39); do
+for i in $(seq 1 "$count"); do
   formulas+=("KaltName($i)" "KaltForm($i)" "KaltLongName($i)"
              "KaltTmax(KaltName($i), $units)" "KaltPmax(KaltName($i), $units)" "KaltPsat(KaltName($i), -1000, $units)")
 done
@@ -88,7 +96,7 @@ celsiusShown() { awk -v x="$1" 'BEGIN { printf "%.2f", x }'; }
 drawn=0
 pending=()
 rows=()
-for i in $(seq 1 39); do
+for i in $(seq 1 "$count"); do
   base=$(( (i - 1) * 6 ))
   name=${answers[base]}
   formula=${answers[base + 1]}
@@ -114,7 +122,7 @@ for i in $(seq 1 39); do
   range="$(fahrenheitToCelsius "$minTemp") to $(celsiusShown "$tmax")"
   pressures="$lowPressure to $(barShown "$pmax")"
   critical="$(fahrenheitToCelsius "$critTemp") ºC, $(psiaToBar "$critPressure") bar"
-  if [ -n "${transport[$name]:-}" ]; then hasTransport="yes"; else hasTransport="no"; fi
+  hasTransport=${transport[$name]}
   if [ -f docs/accuracy.md ]; then
     accuracyCell="${accuracy[$name]:-not in the report}"
     # A report older than the fluid's coefficient set.
@@ -134,7 +142,7 @@ done
   echo
   echo "# The fluids"
   echo
-  echo "Kaltra knows 39 fluids, by index 1 to 39 (\`KaltName(i)\`, \`KaltForm(i)\`, \`KaltLongName(i)\`) and by"
+  echo "Kaltra knows $count fluids, by index 1 to $count (\`KaltName(i)\`, \`KaltForm(i)\`, \`KaltLongName(i)\`) and by"
   echo "designation, formula or long name in any letter case. Each has one equation of state: the"
   echo "Benedict-Webb-Rubin-type form with 29 fitted coefficients (MBWR) or a three-parameter cubic form."
   echo
@@ -143,7 +151,9 @@ done
   echo "the pressure range from the saturation pressure at the lowest temperature to \`KaltPmax\`. Saturation"
   echo "functions bound temperatures to the lowest and the critical temperature; single-phase functions"
   echo "take pressures down to 1 % of the lowest saturation pressure. Viscosity and thermal conductivity"
-  echo "(transport) are answered for every fluid but R31, whose \`KaltMUofTP\` and \`KaltTKofTP\` answer -999."
+  echo "(transport) are answered for every fluid but R31, whose \`KaltMUofTP\` and \`KaltTKofTP\` answer -999;"
+  echo "for fluids 40-54 they and the surface tension are provisional estimates (R134a's scales) until"
+  echo "fitted to their own tables."
   echo
   echo "Accuracy against reference tables: [accuracy.md](accuracy.md). The cells below are median / 95th"
   echo "percentile / maximum deviation in percent of the saturation pressure and of the single-phase density,"
@@ -163,5 +173,5 @@ done
   fi
 } > docs/fluids.md
 
-echo "charts drawn: $drawn of 39 in docs/charts; docs/fluids.md written"
+echo "charts drawn: $drawn of $count in docs/charts; docs/fluids.md written"
 if [ ${#pending[@]} -gt 0 ]; then echo "no coefficient sets yet: ${pending[*]}"; fi

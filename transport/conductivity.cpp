@@ -100,7 +100,7 @@ double conductivityTP(const RefrigerantRecord& record, double t, double p) {
     const WaterState water = equivalentWaterState(record, t, v);
     // Water's conductivity at the mapped state, scaled by the fluid's factor over water's
     return waterConductivity(water.tw, water.rhow) * row->conductivityScale /
-           kTransportTable[kWaterTransportRow].conductivityScale;
+           kFluidRows[kWaterPosition].transport.conductivityScale;
 }
 
 }  // namespace kaltra

@@ -13,6 +13,7 @@ struct WaterState {
     double rhow;  // lbm/ft3
 };
 
+// The viscosity and conductivity scales of the fluid's catalogue row, or null (R31).
 const TransportEntry* findTransportEntry(const RefrigerantRecord& record);
 WaterState equivalentWaterState(const RefrigerantRecord& record, double t, double v);
 
@@ -23,15 +24,7 @@ double kinematicViscosityTP(const RefrigerantRecord& record, double t, double p)
 double waterConductivity(double tw, double rhow);
 double conductivityTP(const RefrigerantRecord& record, double t, double p);         // or -999
 
-// Surface-tension correlation row: sigma = sum coeff_k * tau^exp_k, a term with exponent 0
-// absent; tau = 1 - T/Tc in absolute temperatures.
-struct SurfaceTensionEntry {
-    double coeff1, exp1, coeff2, exp2, coeff3, exp3;
-    const char* name;
-};
-constexpr int kSurfaceTensionRows = 39;
-extern const SurfaceTensionEntry kSurfaceTensionTable[kSurfaceTensionRows + 1];
-
+// Surface tension from the terms of the fluid's catalogue row (SurfaceTensionEntry).
 double surfaceTension(const RefrigerantRecord& record, double t);  // N/m, 0 at and above Tc
 // The row's sum of present terms at tau > 0, N/m, before surfaceTension holds it at zero or above.
 double surfaceTensionSeries(const SurfaceTensionEntry& row, double tau);

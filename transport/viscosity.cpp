@@ -46,39 +46,22 @@ constexpr double kLbmPerKg = 2.204622622;
 constexpr double kMetrePerFoot = 0.3048;
 constexpr double kSecondsPerHour = 3600.0;
 
-// The first row whose name equals the record's, letters compared regardless of case.
-const TransportEntry* transportRowByName(const RefrigerantRecord& record) {
-    if (record.name == nullptr) return nullptr;
-    for (const TransportEntry* row = kTransportTable; row->name != nullptr; ++row) {
-        if (sameText(row->name, record.name)) return row;
-    }
-    return nullptr;
-}
-
-// Each catalogue record's row, found by the walk at the record's first lookup and kept: the
-// catalogue and the table are static data, so the row of a record never changes.
-struct KnownRow {
-    bool known;
-    const TransportEntry* row;
-};
-KnownRow transportRowOfPosition[kCatalogueSize];
-
 // mu at (T, v): water's viscosity at the mapped state, scaled by the fluid's factor over water's
 double viscosityTV(const RefrigerantRecord& record, const TransportEntry& row, double t, double v) {
     const WaterState water = equivalentWaterState(record, t, v);
     return waterViscosity(water.tw, water.rhow) * row.viscosityScale /
-           kTransportTable[kWaterTransportRow].viscosityScale;
+           kFluidRows[kWaterPosition].transport.viscosityScale;
 }
 
 }  // namespace
 
+// The scales of the record's catalogue row; none for a fluid without them (R31) and for a
+// record that is not one of the catalogue's.
 const TransportEntry* findTransportEntry(const RefrigerantRecord& record) {
     KALTRA_COUNT(counters::transportLookup, 1);
-    const int position = cataloguePosition(record);
-    if (position < 0) return transportRowByName(record);
-    KnownRow& known = transportRowOfPosition[position];
-    if (!known.known) known = {true, transportRowByName(record)};
-    return known.row;
+    const FluidRow* row = catalogueRow(record);
+    if (row == nullptr || !row->transport.present) return nullptr;
+    return &row->transport;
 }
 
 WaterState equivalentWaterState(const RefrigerantRecord& record, double t, double v) {

@@ -60,7 +60,7 @@ static_assert(kFunctionTotal == kFunctionCount);
 
 // ---- Arguments from bytes -------------------------------------------------------------------
 
-// One of the 39 x 3 catalogue texts.
+// One of the catalogue texts (three per fluid).
 std::string catalogueText(FuzzedDataProvider& bytes) {
     const RefrigerantRecord& r = *recordAt(bytes.ConsumeIntegralInRange<int>(1, kCatalogueSize));
     switch (bytes.ConsumeIntegralInRange<int>(0, 2)) {
@@ -145,7 +145,7 @@ void check(const Function& f, const std::string& name, const Arguments& x, const
         }
         case xl::xltypeInt:
             if (std::strcmp(f.name, "KaltIndex") != 0) fail(f, name, x, "an integer from a function other than KaltIndex");
-            if (r->val.w != -1 && (r->val.w < 1 || r->val.w > kCatalogueSize)) fail(f, name, x, "an index outside -1, 1..39");
+            if (r->val.w != -1 && (r->val.w < 1 || r->val.w > kCatalogueSize)) fail(f, name, x, "an index outside -1 and the catalogue");
             return;
         case xl::xltypeErr:
             for (int code : kIndexErrors)

@@ -47,6 +47,8 @@ FluidReport reportFluid(const RefrigerantRecord& catalogued, const std::string& 
     const FluidComparison comparison = compareFluid(record, tables);
     for (int q = 0; q < kQuantityCount; ++q) fluid.stats[q] = statisticsOf(comparison.deviations[q]);
     fluid.nonFinite = comparison.nonFinite;
+    fluid.glideMaxK = comparison.glideMaxK;
+    fluid.glideAtmosphereK = comparison.glideAtmosphereK;
     fluid.offsets = catalogueOffsets(record, tables, fluid.info);
     fluid.offsets.minPressureFormPercent = comparison.minPressureAgainstForm;
     fluid.status = kCompared;
@@ -73,12 +75,14 @@ int main(int argc, char** argv) {
             std::printf("%-6s skipped: no reference table in %s\n", f.record->name, referenceDirectory.c_str());
         } else {
             const std::string missed = missedTargets(f);
-            std::printf("%-6s psat %.4f/%.4f%%  rho' %.4f/%.4f%%  rho'' %.4f/%.4f%%  hvap %.4f/%.4f%%  rho %.4f/%.4f%%  %s\n",
+            std::printf("%-11s psat %.4f/%.4f%%  rho' %.4f/%.4f%%  rho'' %.4f/%.4f%%  hvap %.4f/%.4f%%  rho %.4f/%.4f%%  "
+                        "h' diff. %.4f/%.4f%%  %s\n",
                         f.record->name, f.stats[kSatPressure].median, f.stats[kSatPressure].p95,
                         f.stats[kSatLiquidDensity].median, f.stats[kSatLiquidDensity].p95,
                         f.stats[kSatVaporDensity].median, f.stats[kSatVaporDensity].p95,
                         f.stats[kVaporisationHeat].median, f.stats[kVaporisationHeat].p95, f.stats[kDensity].median,
-                        f.stats[kDensity].p95, missed.empty() ? "targets met" : ("missed: " + missed).c_str());
+                        f.stats[kDensity].p95, f.stats[kSatLiquidEnthalpy].median, f.stats[kSatLiquidEnthalpy].p95,
+                        missed.empty() ? "targets met" : ("missed: " + missed).c_str());
         }
     }
     if (!writeReport(reportPath, fluids)) {

@@ -41,6 +41,11 @@ constexpr const char* kNewtonOnlyFluid = "R31";
 constexpr double kNewtonOnlyTolerance = 1e-4;
 constexpr double kNewtonOnlyFloor = 0.001;
 constexpr double kUnresolvedError = 0.01;
+// Saturated-liquid enthalpy differences: temperatures at least this far apart (K), both below
+// this fraction of the critical temperature (absolute).
+constexpr double kLiquidEnthalpySpanK = 5.0;
+constexpr double kLiquidEnthalpyLimit = 0.9;
+constexpr double kAtmospherePa = 101325.0;
 // Newton steps of the tool's own vapor root, from the ideal-gas density.
 constexpr int kVaporRootSteps = 60;
 
@@ -76,6 +81,17 @@ void addPercent(FluidComparison& c, Quantity q, double percent, double tK, doubl
 
 bool isLiquidPhase(const std::string& phase) { return phase == "liquid" || phase == "supercritical_liquid"; }
 
+// The table's saturation pressure at a row on the line the fluid's one vapor-pressure curve
+// follows: a pure fluid's, a mixture's dew pressure, or the geometric mean of bubble and dew.
+double followedPressure(const RefrigerantRecord& record, const Table& sat, int row) {
+    const int colBubble = columnIndex(sat, "p_bubble");
+    if (colBubble < 0) return valueAt(sat, row, columnIndex(sat, "p_sat"));
+    const double bubble = valueAt(sat, row, colBubble), dew = valueAt(sat, row, columnIndex(sat, "p_dew"));
+    const FluidRow* fluidRow = catalogueRow(record);
+    if (fluidRow != nullptr && fluidRow->fit.line == SaturationLine::dew) return dew;
+    return std::sqrt(bubble * dew);
+}
+
 // ---- Saturation ---------------------------------------------------------------------------
 
 // The vapor-pressure equation's four terms, ln(P/Pc) Tr = A tau + B tau^1.5 + C tau^4 +
@@ -86,13 +102,12 @@ void compareVaporPressureForm(const RefrigerantRecord& record, const Table& sat,
                               FluidComparison& c) {
     const double* k = constantsOf(record);
     const int colT = columnIndex(sat, "T");
-    const int colP = columnIndex(sat, columnIndex(sat, "p_bubble") >= 0 ? "p_bubble" : "p_sat");
     struct Point {
         double terms[4], y, tK, pPa;
     };
     std::vector<Point> points;
     for (int row = 0; row < static_cast<int>(sat.values.size()); ++row) {
-        const double tK = valueAt(sat, row, colT), pPa = valueAt(sat, row, colP);
+        const double tK = valueAt(sat, row, colT), pPa = followedPressure(record, sat, row);
         const double t = fahrenheitOf(tK);
         if (!(t >= tLow && t <= tHigh) || !(pPa > 0.0)) continue;
         const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
@@ -132,6 +147,42 @@ void compareVaporPressureForm(const RefrigerantRecord& record, const Table& sat,
     c.minPressureAgainstForm = 100.0 * (k[slot::minPressure] / (k[slot::critPressure] * std::exp(lnPr)) - 1.0);
 }
 
+// The table's temperature at which the pressure of a column is pPa, interpolated linearly in
+// ln p between neighbouring rows; NaN outside the table.
+double temperatureAtPressure(const Table& sat, int colP, double pPa) {
+    const int colT = columnIndex(sat, "T");
+    for (int row = 0; row + 1 < static_cast<int>(sat.values.size()); ++row) {
+        const double p0 = valueAt(sat, row, colP), p1 = valueAt(sat, row + 1, colP);
+        if (!(p0 <= pPa && pPa <= p1) || !(p1 > p0)) continue;
+        const double x = std::log(pPa / p0) / std::log(p1 / p0);
+        return valueAt(sat, row, colT) + x * (valueAt(sat, row + 1, colT) - valueAt(sat, row, colT));
+    }
+    return kNoValue;
+}
+
+// The glide of a blend's table: dew minus bubble temperature at the dew pressure of every row
+// from tLow to tHigh (K), the largest of them, and the glide at 1.01325 bar.
+void measureGlide(const Table& sat, double tLowK, double tHighK, FluidComparison& c) {
+    const int colT = columnIndex(sat, "T"), colBubble = columnIndex(sat, "p_bubble"), colDew = columnIndex(sat, "p_dew");
+    for (int row = 0; row < static_cast<int>(sat.values.size()); ++row) {
+        const double tK = valueAt(sat, row, colT);
+        if (!(tK >= tLowK && tK <= tHighK)) continue;
+        const double glide = tK - temperatureAtPressure(sat, colBubble, valueAt(sat, row, colDew));
+        if (std::isfinite(glide) && !(glide <= c.glideMaxK)) c.glideMaxK = glide;
+    }
+    c.glideAtmosphereK = temperatureAtPressure(sat, colDew, kAtmospherePa) - temperatureAtPressure(sat, colBubble, kAtmospherePa);
+}
+
+// Every difference of the saturated liquid's enthalpy between two of the states (T ascending)
+// at least kLiquidEnthalpySpanK apart, against the table's.
+void compareLiquidEnthalpy(const std::vector<double>& tK, const std::vector<double>& h, const std::vector<double>& hRef,
+                           FluidComparison& c) {
+    for (std::size_t i = 0; i < tK.size(); ++i)
+        for (std::size_t j = i + 1; j < tK.size(); ++j)
+            if (tK[j] - tK[i] >= kLiquidEnthalpySpanK)
+                addPercent(c, kSatLiquidEnthalpy, 100.0 * ((h[j] - h[i]) / (hRef[j] - hRef[i]) - 1.0), tK[j], kNoValue);
+}
+
 void compareSaturation(const RefrigerantRecord& record, const Table& sat, FluidComparison& c) {
     const double* k = constantsOf(record);
     const double tMin = k[slot::minTemp];
@@ -148,6 +199,8 @@ void compareSaturation(const RefrigerantRecord& record, const Table& sat, FluidC
     const int colHL = columnIndex(sat, "h_liq");
     const int colHV = columnIndex(sat, "h_vap");
     const int colSigma = columnIndex(sat, "surface_tension");
+    const double tLiquidHigh = kLiquidEnthalpyLimit * (tc + kRankineOffset) - kRankineOffset;
+    std::vector<double> liquidTK, liquidH, liquidHRef;
 
     for (int row = 0; row < static_cast<int>(sat.values.size()); ++row) {
         const double tK = valueAt(sat, row, colT);
@@ -162,11 +215,21 @@ void compareSaturation(const RefrigerantRecord& record, const Table& sat, FluidC
         if (!(t >= tLow && t <= tHigh)) continue;
         const double pRef = valueAt(sat, row, colP);
         const double psat = saturationPressure(record, t);
-        add(c, kSatPressure, psat, psiaOf(pRef), tK, pRef);
         if (blend) {
+            // one curve for both lines: judged against the nearer of the two
             const double pDew = valueAt(sat, row, colDew);
+            const double bubble = 100.0 * (psat / psiaOf(pRef) - 1.0), dew = 100.0 * (psat / psiaOf(pDew) - 1.0);
+            addPercent(c, kSatPressure, std::fabs(dew) < std::fabs(bubble) ? dew : bubble, tK, pRef);
+            add(c, kSatPressureBubble, psat, psiaOf(pRef), tK, pRef);
             add(c, kSatPressureDew, psat, psiaOf(pDew), tK, pDew);
             add(c, kBubbleDewSpread, pRef, pDew, tK, pRef);
+        } else {
+            add(c, kSatPressure, psat, psiaOf(pRef), tK, pRef);
+        }
+        if (t <= tLiquidHigh && std::isfinite(valueAt(sat, row, colHL))) {
+            liquidTK.push_back(tK);
+            liquidH.push_back(satLiquidEnthalpy(record, t));
+            liquidHRef.push_back(valueAt(sat, row, colHL) / kJKgPerBtuLbm);
         }
 
         const SaturationState state = saturationState(record, t);
@@ -189,6 +252,8 @@ void compareSaturation(const RefrigerantRecord& record, const Table& sat, FluidC
         }
     }
     compareVaporPressureForm(record, sat, tLow, tHigh, c);
+    compareLiquidEnthalpy(liquidTK, liquidH, liquidHRef, c);
+    if (blend) measureGlide(sat, (tLow + kRankineOffset) / kFahrenheitPerKelvin, (tHigh + kRankineOffset) / kFahrenheitPerKelvin, c);
 }
 
 // ---- Single-phase states -----------------------------------------------------------------
@@ -388,10 +453,9 @@ CatalogueOffsets catalogueOffsets(const RefrigerantRecord& record, const Referen
     // the table's first saturated state, when it lies at minTemp (within 0.01 K)
     if (tables.haveSat && !tables.sat.values.empty()) {
         const Table& sat = tables.sat;
-        const int colP = columnIndex(sat, columnIndex(sat, "p_bubble") >= 0 ? "p_bubble" : "p_sat");
         const double tK = valueAt(sat, 0, columnIndex(sat, "T"));
         if (std::fabs(fahrenheitOf(tK) - k[slot::minTemp]) <= 0.01 * kFahrenheitPerKelvin)
-            o.minPressurePercent = 100.0 * (k[slot::minPressure] / psiaOf(valueAt(sat, 0, colP)) - 1.0);
+            o.minPressurePercent = 100.0 * (k[slot::minPressure] / psiaOf(followedPressure(record, sat, 0)) - 1.0);
     }
     return o;
 }

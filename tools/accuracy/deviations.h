@@ -13,12 +13,15 @@ namespace kaltra::accuracy {
 
 enum Quantity : int {
     // saturation, from the lowest temperature handled up to 0.95 of the critical temperature
-    kSatPressure,        // saturationPressure; blends: against the bubble pressure
+    kSatPressure,        // saturationPressure; blends: against the nearer of the bubble and the dew pressure
+    kSatPressureBubble,  // blends: saturationPressure against the bubble pressure
     kSatPressureDew,     // blends: saturationPressure against the dew pressure
     kBubbleDewSpread,    // blends: the table's own p_bubble/p_dew - 1 (not a deviation of the add-in)
     kSatLiquidDensity,   // saturationState liquid root; blends: bubble-point liquid
     kSatVaporDensity,    // saturationState vapor root; blends: dew-point vapor
     kVaporisationHeat,   // satVaporEnthalpy - satLiquidEnthalpy; blends: dew vapor - bubble liquid
+    kSatLiquidEnthalpy,  // satLiquidEnthalpy(T2) - satLiquidEnthalpy(T1), every two table temperatures
+                         // at least 5 K apart below 0.9 Tc, against the table's difference (at T2)
     kSurfaceTension,     // every saturated state below the critical temperature
     // single-phase states of the (T, p) grid inside the fluid's range
     kDensity,            // volumeOfTP
@@ -68,6 +71,10 @@ struct FluidComparison {
     // the catalogue's minPressure against the freely fitted vapor-pressure form at minTemp, %
     // (the table's curve carried to minTemp where the table starts higher)
     double minPressureAgainstForm = std::numeric_limits<double>::quiet_NaN();
+    // blends: the table's temperature glide, dew minus bubble temperature at one pressure, K:
+    // the largest over the compared states and at 1.01325 bar (NaN where the table does not reach it)
+    double glideMaxK = std::numeric_limits<double>::quiet_NaN();
+    double glideAtmosphereK = std::numeric_limits<double>::quiet_NaN();
 };
 
 // True for the fluids whose catalogue minPressure is known to differ from the table by a
@@ -93,7 +100,8 @@ FluidComparison compareFluid(const RefrigerantRecord& record, const ReferenceTab
 struct CatalogueOffsets {
     double critTempK;              // catalogue critTemp - table critical temperature, K
     double critPressurePercent;    // catalogue critPressure against the table's, %
-    double minPressurePercent;     // catalogue minPressure against the table's saturation (bubble) pressure at minTemp, %
+    double minPressurePercent;     // catalogue minPressure against the table's saturation pressure at minTemp
+                                   // (a mixture's on the line its curve follows), %
     double molarMassPercent;       // catalogue molarMass against the table's, %
     double minPressureFormPercent; // catalogue minPressure against the table's curve carried to minTemp, %
 };

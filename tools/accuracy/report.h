@@ -20,6 +20,7 @@ struct FluidReport {
     Statistics stats[kQuantityCount];
     int nonFinite = 0;       // answers that were no finite number where the table has a value
     CatalogueOffsets offsets{};
+    double glideMaxK = 0.0, glideAtmosphereK = 0.0;  // blends: the table's temperature glide (NaN: none)
 };
 
 // Writes the report; false when the file cannot be written.

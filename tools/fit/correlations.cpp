@@ -124,10 +124,10 @@ double idealCp0(IdealForm form, const double coefficients[5], double tr) {
     return cp0;
 }
 
-void fitIdealGas(const ReferenceTables& tables, const FluidInfo& info, IdealForm form, double trMin, double trMax,
+void fitIdealGas(const ReferenceTables& tables, const FitFacts& facts, IdealForm form, double trMin, double trMax,
                  double coefficients[5]) {
     // A single atom has cp0 = 5/2 R at every temperature.
-    if (info.monatomic) {
+    if (facts.monatomic) {
         std::fill(coefficients, coefficients + 5, 0.0);
         coefficients[0] = 1.5;
         return;
@@ -173,7 +173,7 @@ void fitIdealGas(const ReferenceTables& tables, const FluidInfo& info, IdealForm
                 s(j) = slope[j];
             }
             const double cp0 = 1.0 + b.dot(x);
-            const double limit = info.classicalCp0 * 0.995;
+            const double limit = facts.classicalCp0 * 0.995;
             if (cp0 - 1.0 < kLowerBound - 1.0 && kLowerBound - cp0 > worst) {
                 worst = kLowerBound - cp0;
                 worstRow = b;

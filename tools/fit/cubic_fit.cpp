@@ -124,7 +124,7 @@ double cost(const Eigen::VectorXd& r) { return r.squaredNorm(); }
 
 }  // namespace
 
-std::string fitCubic(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
+std::string fitCubic(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables) {
     double* k = record.constants->slots;
     Problem q;
     q.record = &record;
@@ -142,7 +142,7 @@ std::string fitCubic(const RefrigerantRecord& record, const FluidInfo& info, con
     fitVaporPressure(tables, 0.0, 0.0, 0.0, true, abcd);
     for (int i = 0; i < 4; ++i) k[slot::cubicVaporPressureCoeffs + i] = abcd[i];
     double ideal[5];
-    fitIdealGas(tables, info, IdealForm::cubic, q.trMin, trMax, ideal);
+    fitIdealGas(tables, facts, IdealForm::cubic, q.trMin, trMax, ideal);
     for (int i = 0; i < 5; ++i) k[slot::cubicIdealGasCoeffs + i] = ideal[i];
     k[slot::entropyRef] = 0.0;
     k[slot::energyRef] = 0.0;

@@ -21,6 +21,11 @@ constexpr int kMessagesPerKind = 3;
 constexpr double kNearCriticalBand = 1e-3;
 constexpr double kCubicVolumeReach = 10000.0;
 constexpr double kNewtonOnlyFloor = 1e-3;
+// Saturated-liquid enthalpy differences: temperatures at least this far apart (K), below this
+// reduced temperature.
+constexpr double kLiquidEnthalpySpanK = 5.0;
+constexpr double kLiquidEnthalpyLimit = 0.9;
+constexpr double kRankinePerKelvin = 1.8;
 
 // Collects failures, keeping only the first few messages of every kind.
 struct Failures {
@@ -123,7 +128,7 @@ void completeCubicRecord(const RefrigerantRecord& record) {
     establishReferenceState(record);
 }
 
-CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info) {
+CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts) {
     CheckReport report;
     Failures failures{report, {}};
     flushEngineCaches();
@@ -167,8 +172,8 @@ CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info) 
     for (int i = 0; i <= 400; ++i) {
         const double tr = trMin + (trMax - trMin) * i / 400.0;
         const double cp0 = idealCp0OfRecord(record, tr);
-        if (!(cp0 > 1.0 && cp0 <= info.classicalCp0))
-            failures.add(false, "cp0", format("cp0/R = %.6g at Tr %.4g (limit %.4g)", cp0, tr, info.classicalCp0));
+        if (!(cp0 > 1.0 && cp0 <= facts.classicalCp0))
+            failures.add(false, "cp0", format("cp0/R = %.6g at Tr %.4g (limit %.4g)", cp0, tr, facts.classicalCp0));
     }
 
     // ---- Saturated states: two distinct, stable roots at the vapor pressure
@@ -293,7 +298,21 @@ AccuracyReport measureAccuracy(const RefrigerantRecord& record, const ReferenceT
         const double v = volumeOfTP(record, t, p.pr * pc);
         rho.push_back(100.0 * (vc / v / p.rho - 1.0));
     }
-    return {spreadOf(psat), spreadOf(rhoL), spreadOf(rhoV), spreadOf(hvap), spreadOf(rho)};
+    // The saturated liquid's enthalpy: every difference between two table temperatures at
+    // least 5 K apart below 0.9 Tc, against the table's.
+    const double minSpan = kLiquidEnthalpySpanK * kRankinePerKelvin / tcR;
+    std::vector<double> tr, h, hTable;
+    for (const SatPoint& p : tables.sat) {
+        if (p.tr >= kLiquidEnthalpyLimit || !std::isfinite(p.hL)) continue;
+        tr.push_back(p.tr);
+        h.push_back(satLiquidEnthalpy(record, p.tr * tcR - kRankineOffset));
+        hTable.push_back(p.hL * hUnit);
+    }
+    std::vector<double> hLiquid;
+    for (std::size_t i = 0; i < tr.size(); ++i)
+        for (std::size_t j = i + 1; j < tr.size(); ++j)
+            if (tr[j] - tr[i] >= minSpan) hLiquid.push_back(100.0 * ((h[j] - h[i]) / (hTable[j] - hTable[i]) - 1.0));
+    return {spreadOf(psat), spreadOf(rhoL), spreadOf(rhoV), spreadOf(hvap), spreadOf(rho), spreadOf(hLiquid)};
 }
 
 }  // namespace kaltra::fit

@@ -54,20 +54,31 @@ struct ReferenceTables {
     std::vector<IdealPoint> ideal;
 };
 
-// What the fitter knows about a fluid besides its catalogue record.
-struct FluidInfo {
-    const char* name;
-    double classicalCp0;  // cp0/R of the fully excited molecule (translation, rotation, vibration)
-    bool monatomic;
-};
+// What the fitter knows about a fluid besides its record is in its catalogue row
+// (FluidRow::fit, FitFacts in fluids/fluids.h); the fluids it fits are the rows whose sets
+// are fitted, in catalogue order, the order of the generated header.
 
-// The 34 fluids the fitter supplies, in the order of the generated header.
-const std::vector<FluidInfo>& fittedFluids();
+// The constants of a fluid whose row leaves them to the fitter, from its info.json and the
+// saturated state at the table's lowest temperature (on the line the fluid follows):
+// maxTemp and maxPressure (the table's upper limits, rounded up to whole degF and psia; the fit
+// may raise them), critTemp, critPressure, critVolume (the reference equation's critical point),
+// critZ (= Pc vc 144 / (778.1692623 R Tc)), minTemp (the table's lowest temperature, the
+// reference equation's lower limit), minPressure and minLiquidVolume (the table's saturated
+// state there; the fit places minPressure on its vapor-pressure equation), molarMass,
+// gasConstant (R M = 1.985878) and gamma (0 here: chosen by the fit). `source` quotes the
+// numbers they come from.
+struct DerivedConstants {
+    double values[12];  // maxTemp, maxPressure, then critTemp .. gamma
+    std::string source;
+};
+bool deriveConstants(const std::string& directory, const char* name, SaturationLine line, DerivedConstants& derived,
+                     std::string& message);
 
 // Reads <directory>/<name>/{sat,single,ideal}.csv and info.json and reduces them with the
-// catalogue record's constants. Returns false with a message when a table is missing.
-bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, ReferenceTables& tables,
-                         std::string& message);
+// catalogue record's constants; a mixture's saturation pressure is the one of `line`.
+// Returns false with a message when a table is missing.
+bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, SaturationLine line,
+                         ReferenceTables& tables, std::string& message);
 
 // ---- Least squares ----------------------------------------------------------------------
 
@@ -94,7 +105,7 @@ double vaporPressureRatioOf(const double abcd[4], double tr);
 // fitted to the table and kept within (0, classical limit] and non-decreasing beyond the
 // table up to trMax.
 enum class IdealForm { mbwr, cubic };
-void fitIdealGas(const ReferenceTables& tables, const FluidInfo& info, IdealForm form, double trMin, double trMax,
+void fitIdealGas(const ReferenceTables& tables, const FitFacts& facts, IdealForm form, double trMin, double trMax,
                  double coefficients[5]);
 double idealCp0(IdealForm form, const double coefficients[5], double tr);
 
@@ -102,11 +113,19 @@ double idealCp0(IdealForm form, const double coefficients[5], double tr);
 
 // Sets alpha0..alpha6, b1..b29 and A..D of an MBWR-form record (written into its block).
 // Returns a one-line summary of the fit.
-std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables);
+std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables);
+
+// A fluid whose row leaves its constants to the fitter (`work` a writable copy of its record,
+// with the derived constants in its block and its limits): chooses gamma (the sound set
+// closest to the accuracy targets at the table's own limits, from a few candidates), then
+// raises maxTemp and maxPressure as far as a set with that gamma stays sound, and places
+// minPressure on the vapor-pressure equation. Leaves the set and the constants in the block
+// and the limits in `work`.
+std::string fitMbwrGenerated(RefrigerantRecord& work, const FitFacts& facts, const ReferenceTables& tables);
 
 // ---- Cubic form -------------------------------------------------------------------------
 
-std::string fitCubic(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables);
+std::string fitCubic(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables);
 
 // ---- Checks with the engine -------------------------------------------------------------
 
@@ -132,7 +151,7 @@ struct CheckReport {
 
 // The exact conditions and the soundness rules over the catalogue range, evaluated with the
 // engine on the record's current block.
-CheckReport checkRecord(const RefrigerantRecord& record, const FluidInfo& info);
+CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts);
 
 // Achieved accuracy against the table with the engine (percent): median, 95th percentile, max.
 struct Spread {
@@ -141,6 +160,9 @@ struct Spread {
 };
 struct AccuracyReport {
     Spread psat, rhoL, rhoV, hvap, rhoSingle;
+    // saturated-liquid enthalpy differences between every two table temperatures at least 5 K
+    // apart below 0.9 Tc, against the table's difference
+    Spread hLiquid;
 };
 AccuracyReport measureAccuracy(const RefrigerantRecord& record, const ReferenceTables& tables);
 Spread spreadOf(std::vector<double> percent);
@@ -151,6 +173,9 @@ struct FittedSet {
     std::string name;
     bool cubic;
     std::vector<double> values;  // slots 10.. of the block: 40 (MBWR) or 18 (cubic)
+    bool generated;              // the constants below are written too
+    std::vector<double> constants;  // maxTemp, maxPressure, critTemp .. gamma
+    std::string source;          // the reference numbers the constants come from
 };
 
 // Writes the header atomically (temporary file, then rename).

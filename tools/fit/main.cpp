@@ -1,5 +1,5 @@
-// kaltra_fit: fits, checks and writes the coefficient sets of the 34 catalogue fluids that
-// have no published sets.
+// kaltra_fit: fits, checks and writes the coefficient sets of the catalogue fluids that have
+// no published sets (the rows whose sets are fitted).
 //
 //   kaltra_fit [--reference DIR] [--output FILE] [--only R12,R50,...] [--write] [--check]
 //
@@ -7,6 +7,7 @@
 // into this program (the committed one). A refitted set replaces the old one only when it
 // meets every exact condition and soundness rule; otherwise the old set is kept. --write
 // writes the header atomically; --check only checks and measures the compiled-in sets.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -29,14 +30,29 @@ struct SummaryRow {
     std::string verdict;
 };
 
-std::vector<double> setOf(const RefrigerantRecord& record) {
+// Slots 10 on of the block, in the layout of the fluid's form.
+std::vector<double> setOf(const RefrigerantRecord& record, bool cubic) {
     const double* k = constantsOf(record);
-    const int size = isCubicForm(record) ? slot::cubicSlots - 10 : slot::mbwrSlots - 10;
+    const int size = cubic ? slot::cubicSlots - 10 : slot::mbwrSlots - 10;
     return std::vector<double>(k + 10, k + 10 + size);
 }
 
 void restoreSet(const RefrigerantRecord& record, const std::vector<double>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) record.constants->slots[10 + i] = values[i];
+}
+
+// maxTemp, maxPressure and the ten scalars, as the generated header holds a fluid's constants.
+std::vector<double> constantsOfRecord(const RefrigerantRecord& record) {
+    std::vector<double> c = {record.maxTemp, record.maxPressure};
+    c.insert(c.end(), constantsOf(record), constantsOf(record) + 10);
+    return c;
+}
+
+void applyConstants(RefrigerantRecord& work, const double* constants) {
+    work.maxTemp = constants[0];
+    work.maxPressure = constants[1];
+    std::copy(constants + 2, constants + 12, work.constants->slots);
+    flushEngineCaches();
 }
 
 void printSpread(const char* label, const Spread& s) {
@@ -86,18 +102,20 @@ void printReport(const char* name, const CheckReport& report, const AccuracyRepo
     printSpread("saturated vapor rho", accuracy.rhoV);
     printSpread("heat of vaporization", accuracy.hvap);
     printSpread("single-phase rho", accuracy.rhoSingle);
+    printSpread("liquid h differences", accuracy.hLiquid);
     std::fflush(stdout);
 }
 
-// The same checks and measures on the published sets, for comparison.
+// The same checks and measures on the published MBWR-form sets, for comparison.
 int checkPublished(const std::string& reference) {
-    for (const char* name : {"R11", "R22", "R134a", "R717"}) {
-        const RefrigerantRecord& record = *recordAt(refrigerantIndex(name));
+    for (int position = 0; position < kCatalogueSize; ++position) {
+        const FluidRow& row = kFluidRows[position];
+        const RefrigerantRecord& record = kCatalogue[position];
+        if (row.sets.source != SetSource::published || isCubicForm(record)) continue;
         ReferenceTables tables;
         std::string message;
-        if (!readReferenceTables(reference, record, tables, message)) continue;
-        const FluidInfo info{name, name == std::string("R717") ? 7.0 : 13.0, false};
-        printReport(name, checkRecord(record, info), measureAccuracy(record, tables));
+        if (!readReferenceTables(reference, record, row.fit.line, tables, message)) continue;
+        printReport(row.name, checkRecord(record, row.fit), measureAccuracy(record, tables));
     }
     return 0;
 }
@@ -140,58 +158,82 @@ int main(int argc, char** argv) {
     std::vector<SummaryRow> rows;
     std::string version;
     int failed = 0;
-    for (const FluidInfo& info : fittedFluids()) {
-        const int index = refrigerantIndex(info.name);
-        const RefrigerantRecord& record = *recordAt(index);
-        const std::vector<double> previous = setOf(record);
-        const bool cubic = isCubicForm(record);
-        const bool refit = !checkOnly && (only.empty() || only.count(info.name) > 0);
+    for (int position = 0; position < kCatalogueSize; ++position) {
+        const FluidRow& row = kFluidRows[position];
+        if (row.sets.source != SetSource::fitted) continue;
+        const FitFacts& facts = row.fit;
+        const char* name = row.name;
+        const bool generated = row.constants.generated;
+        // A fluid whose constants the fitter derives is fitted on a copy of its record, whose
+        // limits the fit may raise; its block is the catalogue's own.
+        RefrigerantRecord work = kCatalogue[position];
+        const RefrigerantRecord& record = generated ? work : kCatalogue[position];
+        // every fluid the fitter derives constants for takes the MBWR form (gamma > 0)
+        const bool cubic = !generated && isCubicForm(record);
+        const std::vector<double> previous = setOf(record, cubic);
+        const std::vector<double> previousConstants = constantsOfRecord(record);
+        const bool refit = !checkOnly && (only.empty() || only.count(name) > 0);
         const bool hadSet = hasCoefficientSets(record);
-        if (!refit && !hadSet) {
-            sets.push_back({info.name, cubic, previous});
+        std::string message;
+        DerivedConstants derived{};
+        if (generated && !deriveConstants(reference, name, facts.line, derived, message)) {
+            std::printf("%s: %s\n", name, message.c_str());
+            sets.push_back({name, cubic, previous, generated, previousConstants, ""});
+            ++failed;
             continue;
         }
+        if (!refit && !hadSet) {
+            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
+            continue;
+        }
+        if (generated && refit) applyConstants(work, derived.values);
         ReferenceTables tables;
-        std::string message;
-        if (!readReferenceTables(reference, record, tables, message)) {
-            std::printf("%s: %s\n", info.name, message.c_str());
-            sets.push_back({info.name, cubic, previous});
+        if (!readReferenceTables(reference, record, facts.line, tables, message)) {
+            std::printf("%s: %s\n", name, message.c_str());
+            applyConstants(work, previousConstants.data());
+            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
             ++failed;
             continue;
         }
         if (version.empty()) version = tables.version;
         const auto fluidStart = std::chrono::steady_clock::now();
         std::string summary = "compiled-in set";
-        if (refit) summary = cubic ? fitCubic(record, info, tables) : fitMbwr(record, info, tables);
-        const CheckReport report = checkRecord(record, info);
+        if (refit) {
+            summary = cubic       ? fitCubic(record, facts, tables)
+                      : generated ? fitMbwrGenerated(work, facts, tables)
+                                  : fitMbwr(record, facts, tables);
+        }
+        const CheckReport report = checkRecord(record, facts);
         const AccuracyReport accuracy = measureAccuracy(record, tables);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fluidStart).count();
-        const std::string title = std::string(info.name) + " (" + (cubic ? "cubic" : "MBWR") +
+        const std::string title = std::string(name) + " (" + (cubic ? "cubic" : "MBWR") +
                                   (tables.estimated ? ", estimated table" : "") + "): " + summary + "; " +
                                   std::to_string(seconds).substr(0, 4) + " s";
         printReport(title.c_str(), report, accuracy);
-        rows.push_back({info.name, cubic ? "cubic" : "MBWR", accuracy,
+        rows.push_back({name, cubic ? "cubic" : "MBWR", accuracy,
                            report.ok() ? (refit ? "new set accepted" : "ok") : (refit ? "REJECTED, previous set kept" : "FAIL")});
         if (report.ok()) {
-            sets.push_back({info.name, cubic, setOf(record)});
+            sets.push_back({name, cubic, setOf(record, cubic), generated, constantsOfRecord(record), derived.source});
             // entropyRef and energyRef are computed at the first lookup: store them as 0
             if (cubic) sets.back().values[slot::entropyRef - 10] = sets.back().values[slot::energyRef - 10] = 0.0;
         } else {
             ++failed;
             restoreSet(record, previous);
-            sets.push_back({info.name, cubic, previous});
+            if (generated) applyConstants(work, previousConstants.data());
+            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
             std::printf("    set rejected; the previous set is kept\n");
         }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("\nAccuracy of the sets kept, with the engine, below 0.95 Tc for saturation (percent, median / 95th):\n");
-    std::printf("%-6s %-5s %-15s %-15s %-15s %-15s %-15s %s\n", "fluid", "form", "psat", "rho liquid", "rho vapor",
-                "h vaporization", "rho single", "checks");
+    std::printf("%-11s %-5s %-15s %-15s %-15s %-15s %-15s %-15s %s\n", "fluid", "form", "psat", "rho liquid", "rho vapor",
+                "h vaporization", "rho single", "liquid h diff.", "checks");
     for (const SummaryRow& row : rows)
-        std::printf("%-6s %-5s %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.4f / %6.3f %s\n", row.name.c_str(),
-                    row.form.c_str(), row.a.psat.median, row.a.psat.p95, row.a.rhoL.median, row.a.rhoL.p95,
-                    row.a.rhoV.median, row.a.rhoV.p95, row.a.hvap.median, row.a.hvap.p95, row.a.rhoSingle.median,
-                    row.a.rhoSingle.p95, row.verdict.c_str());
+        std::printf("%-11s %-5s %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.4f / %6.3f %6.3f / %6.3f %s\n",
+                    row.name.c_str(), row.form.c_str(), row.a.psat.median, row.a.psat.p95, row.a.rhoL.median,
+                    row.a.rhoL.p95, row.a.rhoV.median, row.a.rhoV.p95, row.a.hvap.median, row.a.hvap.p95,
+                    row.a.rhoSingle.median, row.a.rhoSingle.p95, row.a.hLiquid.median, row.a.hLiquid.p95,
+                    row.verdict.c_str());
     std::printf("%d fluid(s) without an accepted set; %.1f s in all\n", failed, seconds);
 
     if (write) {

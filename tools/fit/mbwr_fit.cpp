@@ -25,6 +25,10 @@ constexpr double kSigmaEnthalpy = 0.003;  // h differences along an isotherm, in
 constexpr double kSigmaEntropy = 0.003;   // s differences along an isotherm, in R
 constexpr double kSigmaCv = 0.03;         // cv differences along an isotherm, in R
 constexpr double kSigmaPenalty = 1e-4;    // soundness penalties
+// The saturated liquid's enthalpy change along the saturation line is taken over steps of at
+// least kLiquidEnthalpyStepK, below kLiquidEnthalpyTop in Tr; its tolerance is the weighting's.
+constexpr double kLiquidEnthalpyStepK = 5.0;
+constexpr double kLiquidEnthalpyTop = 0.9;
 constexpr double kSlopeFloor = 0.03;      // d(Pr Zc)/d ln(rhor) below which density errors stop growing
 constexpr double kRidge = 1e-9;
 // Catalogue and table disagree when they differ by more than this (relative); table data
@@ -78,6 +82,12 @@ struct Fluid {
     std::vector<double> extraTrs;  // temperatures where the engine found trouble
 };
 
+// h0(Tr2) - h0(Tr1) over R Tc, the integral of cp0/R = 1 + c0 + c1/Tr + c2 Tr + c3 Tr^2 + c4/Tr^2.
+double idealEnthalpyChange(const double c[5], double tr1, double tr2) {
+    return (1.0 + c[0]) * (tr2 - tr1) + c[1] * std::log(tr2 / tr1) + c[2] * (tr2 * tr2 - tr1 * tr1) / 2.0 +
+           c[3] * (tr2 * tr2 * tr2 - tr1 * tr1 * tr1) / 3.0 + c[4] * (1.0 / tr1 - 1.0 / tr2);
+}
+
 // Slope d(Pr Zc)/drhor of the equation with coefficients b.
 double slopeOf(const double* b, double gamma, double tr, double rho) { return mbwrState(b, tr, rho, gamma).slope; }
 
@@ -122,6 +132,7 @@ struct Weighting {
     double sigmaSaturated;  // saturated vapor density, equal Gibbs energies, heat of vaporization
     bool shapedVaporPressure;  // vapor pressure reweighted towards the targets, else plain least squares
     double sigmaSingle;        // relative density, single phase
+    double sigmaLiquidEnthalpy = 0;  // relative change of the saturated liquid's enthalpy (fluids fitted to it)
 };
 
 struct Violation {
@@ -275,7 +286,7 @@ double startingSlope(double tr, double rho) {
 
 // One fit of the set under the given demands. Leaves the set in the block, the engine's
 // verdict in `verdict`, and returns a summary.
-std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
+std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
                         const Weighting& weighting, const Demands& demands, CheckReport& verdict) {
     const double shapeSigma = demands.shapeSigma;
     double* k = record.constants->slots;
@@ -318,7 +329,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
     fitVaporPressure(tables, f.trMin, f.prMin, pressureFadeTr, weighting.shapedVaporPressure, f.abcd);
 
     // ---- Ideal-gas heat capacity
-    fitIdealGas(tables, info, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
+    fitIdealGas(tables, facts, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
 
     // ---- Data rows
     const bool pseudoPure = tables.sat.front().prBubble != tables.sat.front().prDew;
@@ -348,6 +359,29 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
             fixedRows.push_back({difference(v.enthalpy, l.enthalpy), p.hV - p.hL,
                                  1.0 / (weighting.sigmaSaturated * (p.hV - p.hL))});
     }
+    // The saturated liquid's enthalpy along the saturation line, for the fluids fitted to it:
+    // its change from the coldest state, and over every step of at least 5 K, each relative to
+    // the table's change. The ideal-gas part of the change comes from the cp0 fitted above.
+    if (facts.liquidEnthalpy) {
+        std::vector<const SatPoint*> liquid;
+        for (const SatPoint& p : tables.sat)
+            if (p.tr >= f.trMin && p.tr < std::min(satTop, kLiquidEnthalpyTop) && std::isfinite(p.hL) && std::isfinite(p.rhoL))
+                liquid.push_back(&p);
+        const double minSpan = kLiquidEnthalpyStepK * 1.8 / tcR;
+        auto addChange = [&](const SatPoint& a, const SatPoint& b) {
+            const MbwrTerms xa = mbwrTerms(a.tr, a.rhoL, f.gamma), xb = mbwrTerms(b.tr, b.rhoL, f.gamma);
+            const double change = b.hL - a.hL;
+            fixedRows.push_back({difference(xb.enthalpy, xa.enthalpy), change - idealEnthalpyChange(f.ideal, a.tr, b.tr),
+                                 1.0 / (weighting.sigmaLiquidEnthalpy * std::fabs(change))});
+        };
+        for (std::size_t i = 0; i < liquid.size(); ++i) {
+            if (liquid[i]->tr - liquid[0]->tr >= minSpan) addChange(*liquid[0], *liquid[i]);
+            std::size_t j = i + 1;
+            while (j < liquid.size() && liquid[j]->tr - liquid[i]->tr < minSpan) ++j;
+            if (i > 0 && j < liquid.size()) addChange(*liquid[i], *liquid[j]);
+        }
+    }
+
     // Where the table's critical point lies elsewhere, saturated states between the table's
     // last one and the catalogue's critical point follow a rectilinear diameter and a
     // half-width that closes as (1 - Tr)^0.35, so that the vapor pressure and the equation
@@ -543,7 +577,7 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FluidInfo& info, 
         flushEngineCaches();
 
         // ---- The engine's verdict; where it finds trouble, scan those isotherms too.
-        const CheckReport report = checkRecord(record, info);
+        const CheckReport report = checkRecord(record, facts);
         verdict = report;
         if (report.ok()) break;
         std::size_t added = 0;
@@ -637,15 +671,18 @@ ReferenceTables correspondingStates(const ReferenceTables& tables, double trMin,
 // How far a set's accuracy lies from the targets: the sum of the amounts by which each median
 // and 95th percentile exceeds its target (relative to it), plus a small share of all the
 // ratios, so that among sets that meet every target the more accurate one wins. Blends, air and
-// the estimated fluids are held to twice the targets.
-double targetScore(const AccuracyReport& a, bool lenient) {
+// the estimated fluids are held to twice the targets. The saturated liquid's enthalpy counts for
+// the fluids fitted to it.
+double targetScore(const AccuracyReport& a, bool lenient, bool liquidEnthalpy) {
     const double scale = lenient ? 2.0 : 1.0;
     const struct {
         const Spread& spread;
         double median, p95;
-    } rows[] = {{a.psat, 0.15, 0.3}, {a.rhoL, 0.03, 0.2}, {a.rhoV, 0.15, 0.4}, {a.hvap, 0.1, 0.7}, {a.rhoSingle, 0.005, 0.25}};
+    } rows[] = {{a.psat, 0.15, 0.3},       {a.rhoL, 0.03, 0.2},        {a.rhoV, 0.15, 0.4},
+                {a.hvap, 0.1, 0.7},        {a.rhoSingle, 0.005, 0.25}, {a.hLiquid, 0.4, 0.9}};
     double score = 0;
     for (const auto& row : rows) {
+        if (&row.spread == &a.hLiquid && !liquidEnthalpy) continue;
         for (const double ratio : {row.spread.median / (scale * row.median), row.spread.p95 / (scale * row.p95)}) {
             score += std::max(ratio - 1.0, 0.0) + 0.05 * ratio;
         }
@@ -659,10 +696,10 @@ double targetScore(const AccuracyReport& a, bool lenient) {
 // the move confined to the states nearest the critical point first, then spread further:
 // less faithful to the table near the critical point, but the vapor pressure and the
 // equation then meet below the catalogue's critical temperature.
-std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables,
+std::string fitMbwrWeighted(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
                             const Weighting& weighting, bool& sound, int& rung) {
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
-    constexpr double kMoveExponents[] = {8.0, 3.5, 2.0};
+    constexpr double kMoveExponents[] = {8.0, 3.5, 3.0, 2.5, 2.0};
     const double* k = constantsOf(record);
     const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
     const double rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
@@ -678,7 +715,7 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& in
             // A moved table's vapor pressures are not the ones the targets judge: plain least squares.
             Weighting used = weighting;
             if (move >= 0) used.shapedVaporPressure = false;
-            summary = fitMbwrOnce(record, info, move >= 0 ? moved : tables, used, demands, verdict);
+            summary = fitMbwrOnce(record, facts, move >= 0 ? moved : tables, used, demands, verdict);
             ++rung;
             if (verdict.ok()) {
                 sound = true;
@@ -694,14 +731,21 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FluidInfo& in
 }  // namespace
 
 // Fits the set under every weighting and keeps the sound one closest to the accuracy targets.
+// The fluids fitted to the saturated liquid's enthalpy try each weighting twice, with a loose and
+// a tight tolerance on it.
 // A fluid that needs more than the two plainest demands under the first weighting (its fits
 // take up to minutes each) keeps that first sound set. Where the reweighted vapor pressure
 // leaves no sound set at all, everything is tried again with the plain least-squares one.
-std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, const ReferenceTables& tables) {
+std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables) {
     constexpr Weighting kWeightings[] = {
         {true, 3e-4, true, 5e-4},  {true, 1.7e-4, true, 5e-4},  {true, 1e-4, true, 5e-4},
         {false, 3e-4, true, 5e-4}, {false, 1.7e-4, true, 5e-4}, {false, 1e-4, true, 5e-4},
         {true, 3e-4, true, 2.5e-4}, {false, 1.7e-4, true, 2.5e-4}, {false, 1e-4, true, 2.5e-4}};
+    // The fluids fitted to the saturated liquid's enthalpy try every weighting with a loose and
+    // with a tight tolerance on it (relative change); the loose one first, since the first
+    // weighting decides whether the others are tried.
+    constexpr double kLiquidEnthalpySigmas[] = {2e-3, 2e-4};
+    const std::size_t liquidSigmas = facts.liquidEnthalpy ? std::size(kLiquidEnthalpySigmas) : 1;
     constexpr int kCheapRungs = 2;
     double* block = record.constants->slots + slot::mbwrIdealGasCoeffs;
     constexpr int kBlockSize = 40;
@@ -710,25 +754,32 @@ std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, cons
     double bestScore = 1e300;
     std::string bestSummary;
     for (const bool shaped : {true, false}) {
-        for (std::size_t i = 0; i < std::size(kWeightings); ++i) {
-            Weighting weighting = kWeightings[i];
-            weighting.shapedVaporPressure = shaped;
-            bool sound = false;
-            int rung = 0;
-            const std::string summary = fitMbwrWeighted(record, info, tables, weighting, sound, rung);
-            if (bestSummary.empty()) bestSummary = summary;
-            if (sound) {
-                const double score = targetScore(measureAccuracy(record, tables), lenient);
-                if (score < bestScore) {
-                    bestScore = score;
-                    best.assign(block, block + kBlockSize);
-                    char how[160];
-                    std::snprintf(how, sizeof how, "weighting %zu%s (score %.3g), ", i + 1,
-                                  shaped ? "" : " with the plain vapor pressure", score);
-                    bestSummary = how + summary;
+        bool stop = false;
+        for (std::size_t i = 0; i < std::size(kWeightings) && !stop; ++i) {
+            for (std::size_t l = 0; l < liquidSigmas && !stop; ++l) {
+                Weighting weighting = kWeightings[i];
+                weighting.shapedVaporPressure = shaped;
+                weighting.sigmaLiquidEnthalpy = kLiquidEnthalpySigmas[l];
+                bool sound = false;
+                int rung = 0;
+                const std::string summary = fitMbwrWeighted(record, facts, tables, weighting, sound, rung);
+                if (bestSummary.empty()) bestSummary = summary;
+                if (sound) {
+                    const double score = targetScore(measureAccuracy(record, tables), lenient, facts.liquidEnthalpy);
+                    if (score < bestScore) {
+                        bestScore = score;
+                        best.assign(block, block + kBlockSize);
+                        char how[160];
+                        char liquid[48] = "";
+                        if (facts.liquidEnthalpy)
+                            std::snprintf(liquid, sizeof liquid, ", liquid enthalpy to %g", weighting.sigmaLiquidEnthalpy);
+                        std::snprintf(how, sizeof how, "weighting %zu%s%s (score %.3g), ", i + 1, liquid,
+                                      shaped ? "" : " with the plain vapor pressure", score);
+                        bestSummary = how + summary;
+                    }
                 }
+                stop = i == 0 && l == 0 && (!sound || rung > kCheapRungs);
             }
-            if (i == 0 && (!sound || rung > kCheapRungs)) break;
         }
         if (!best.empty()) break;
     }
@@ -736,6 +787,79 @@ std::string fitMbwr(const RefrigerantRecord& record, const FluidInfo& info, cons
     if (!best.empty()) std::copy(best.begin(), best.end(), block);
     flushEngineCaches();
     return bestSummary;
+}
+
+namespace {
+
+// Places minPressure where the fitted vapor-pressure equation puts it at minTemp (the fit
+// pinned the equation to the table's pressure there, up to rounding).
+void placeMinPressure(RefrigerantRecord& work) {
+    double* k = work.constants->slots;
+    k[slot::minPressure] = saturationPressure(work, k[slot::minTemp]);
+    flushEngineCaches();
+}
+
+// The whole block, slots 0 on.
+std::vector<double> blockOf(const RefrigerantRecord& work) {
+    const double* k = constantsOf(work);
+    return std::vector<double>(k, k + slot::mbwrSlots);
+}
+
+void restoreBlock(RefrigerantRecord& work, const std::vector<double>& block) {
+    std::copy(block.begin(), block.end(), work.constants->slots);
+    flushEngineCaches();
+}
+
+}  // namespace
+
+std::string fitMbwrGenerated(RefrigerantRecord& work, const FitFacts& facts, const ReferenceTables& tables) {
+    constexpr double kGammas[] = {0.25, 0.5, 1.0};
+    constexpr double kLimitRaises[] = {2.0, 1.5, 1.25};
+    double* k = work.constants->slots;
+    const double pinnedMinPressure = k[slot::minPressure];
+    const double tableMaxTemp = work.maxTemp, tableMaxPressure = work.maxPressure;
+    const bool lenient = tables.estimated || tables.sat.front().prBubble != tables.sat.front().prDew;
+
+    // gamma: the sound set closest to the targets at the table's own limits
+    std::vector<double> best;
+    double bestScore = 1e300;
+    std::string summary = "no gamma gives a sound set";
+    for (const double gamma : kGammas) {
+        k[slot::gamma] = gamma;
+        k[slot::minPressure] = pinnedMinPressure;
+        const std::string fit = fitMbwr(work, facts, tables);
+        placeMinPressure(work);
+        if (!checkRecord(work, facts).ok()) continue;
+        const double score = targetScore(measureAccuracy(work, tables), lenient, facts.liquidEnthalpy);
+        if (score < bestScore) {
+            bestScore = score;
+            best = blockOf(work);
+            char how[80];
+            std::snprintf(how, sizeof how, "gamma %g (score %.3g), ", gamma, score);
+            summary = how + fit;
+        }
+    }
+    if (best.empty()) return summary;
+    restoreBlock(work, best);
+
+    // the limits: raised as far as a set with that gamma stays sound
+    for (const double raise : kLimitRaises) {
+        work.maxTemp = std::ceil(raise * (tableMaxTemp + kRankineOffset) - kRankineOffset);
+        work.maxPressure = std::ceil(raise * tableMaxPressure);
+        k[slot::minPressure] = pinnedMinPressure;
+        const std::string fit = fitMbwr(work, facts, tables);
+        placeMinPressure(work);
+        if (checkRecord(work, facts).ok()) {
+            char how[120];
+            std::snprintf(how, sizeof how, "gamma %g, limits raised %g times (score %.3g), ", k[slot::gamma], raise,
+                          targetScore(measureAccuracy(work, tables), lenient, facts.liquidEnthalpy));
+            return how + fit;
+        }
+    }
+    work.maxTemp = tableMaxTemp;
+    work.maxPressure = tableMaxPressure;
+    restoreBlock(work, best);
+    return summary + "; the table's own limits";
 }
 
 }  // namespace kaltra::fit

@@ -1,6 +1,7 @@
 // Reading the reference property tables and reducing them with the catalogue's constants.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -19,6 +20,10 @@ constexpr double kKgM3PerLbmFt3 = 16.01846353;
 constexpr double kJKgPerBtuLbm = 2326.0;
 constexpr double kJKgKPerBtuLbmF = 4186.8;
 constexpr double kRankinePerKelvin = 1.8;
+// The catalogue's gas-constant convention, R M = 1.985878 BTU/(lbmol degR), and P v in psia ft3/lbm
+// to BTU/lbm.
+constexpr double kGasConstantTimesMolarMass = 1.985878;
+constexpr double kBtuPerPsiaFt3 = 144.0 / 778.1692623;
 
 const double kMissing = std::numeric_limits<double>::quiet_NaN();
 
@@ -95,27 +100,74 @@ std::string jsonString(const std::string& json, const std::string& key) {
     return json.substr(start, json.find('"', start) - start);
 }
 
-}  // namespace
-
-const std::vector<FluidInfo>& fittedFluids() {
-    // cp0/R of the fully excited ideal gas: 3N - 2 for a non-linear molecule of N atoms,
-    // 3N - 3/2 for a linear one, 5/2 for a single atom; blends take the mole-fraction mean.
-    static const std::vector<FluidInfo> fluids = {
-        {"R12", 13, false},   {"R13", 13, false},   {"R14", 13, false},    {"R21", 13, false},
-        {"R23", 13, false},   {"R31", 13, false},   {"R40", 13, false},    {"R50", 13, false},
-        {"R113", 22, false},  {"R114", 22, false},  {"R115", 22, false},   {"R142b", 22, false},
-        {"R152a", 22, false}, {"R170", 22, false},  {"R290", 31, false},   {"R500", 16.5, false},
-        {"R502", 16.3, false}, {"R503", 13, false}, {"R504", 15.4, false}, {"R505", 13, false},
-        {"R506", 15.2, false}, {"R600", 40, false}, {"R600a", 40, false},  {"R702", 4.5, false},
-        {"R704", 2.5, true},  {"R718", 7, false},   {"R720", 2.5, true},   {"R728", 4.5, false},
-        {"R729", 4.5, false}, {"R732", 4.5, false}, {"R740", 2.5, true},   {"R744", 7.5, false},
-        {"R1150", 16, false}, {"R1270", 25, false},
-    };
-    return fluids;
+// The text of a file, or empty.
+std::string fileText(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
-bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, ReferenceTables& tables,
-                         std::string& message) {
+// A double as the shortest decimal that reads back to it.
+std::string shortest(double x) {
+    char text[40];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, x);
+        if (std::strtod(text, nullptr) == x) break;
+    }
+    return text;
+}
+
+}  // namespace
+
+bool deriveConstants(const std::string& directory, const char* name, SaturationLine line, DerivedConstants& derived,
+                     std::string& message) {
+    const std::string base = directory + "/" + name + "/";
+    const std::string info = fileText(base + "info.json");
+    Table sat;
+    if (info.empty() || !readTable(base + "sat.csv", sat)) {
+        message = "no info.json or sat.csv in " + base;
+        return false;
+    }
+    const double tcK = jsonNumber(info, "T_critical_K"), pcPa = jsonNumber(info, "p_critical_Pa");
+    const double rhoc = jsonNumber(info, "rho_critical_kg_m3"), molarMass = 1000.0 * jsonNumber(info, "molar_mass_kg_per_mol");
+    // the reference equation's range as the tables cover it
+    const double tMinK = jsonNumber(info, "Tmin_K"), tMaxK = jsonNumber(info, "Tmax_K"), pMaxPa = jsonNumber(info, "pmax_Pa");
+    // the table's saturated state at its lowest temperature, on the line the fluid follows
+    const bool bubbleDew = sat.column.count("p_bubble") > 0;
+    const double t0 = cell(sat, 0, "T");
+    const double p0 = !bubbleDew ? cell(sat, 0, "p_sat")
+                      : line == SaturationLine::dew ? cell(sat, 0, "p_dew")
+                                                    : std::sqrt(cell(sat, 0, "p_bubble") * cell(sat, 0, "p_dew"));
+    const double rhoL0 = cell(sat, 0, "rho_liq");
+    if (!std::isfinite(tcK + pcPa + rhoc + molarMass + tMinK + tMaxK + pMaxPa + p0 + rhoL0) || t0 != tMinK) {
+        message = "info.json or sat.csv of " + base + " lacks a critical point, a range or the state at its lowest temperature";
+        return false;
+    }
+    double* c = derived.values;
+    c[0] = std::ceil(kRankinePerKelvin * tMaxK - kRankineOffset);  // maxTemp, degF
+    c[1] = std::ceil(pMaxPa / 1000.0 * kPsiaPerKPa);                 // maxPressure, psia
+    double* k = c + 2;
+    k[slot::critTemp] = kRankinePerKelvin * tcK - kRankineOffset;
+    k[slot::critPressure] = pcPa / 1000.0 * kPsiaPerKPa;
+    k[slot::critVolume] = kKgM3PerLbmFt3 / rhoc;
+    k[slot::minTemp] = kRankinePerKelvin * tMinK - kRankineOffset;
+    k[slot::minPressure] = p0 / 1000.0 * kPsiaPerKPa;
+    k[slot::minLiquidVolume] = kKgM3PerLbmFt3 / rhoL0;
+    k[slot::molarMass] = molarMass;
+    k[slot::gasConstant] = kGasConstantTimesMolarMass / molarMass;
+    k[slot::critZ] = k[slot::critPressure] * k[slot::critVolume] * kBtuPerPsiaFt3 /
+                     (k[slot::gasConstant] * (k[slot::critTemp] + kRankineOffset));
+    k[slot::gamma] = 0.0;  // chosen by the fit
+    derived.source = std::string(name) + ": Tc " + shortest(tcK) + " K, pc " + shortest(pcPa) + " Pa, rhoc " +
+                     shortest(rhoc) + " kg/m3, M " + shortest(molarMass) + " g/mol, T " + shortest(tMinK) + " to " +
+                     shortest(tMaxK) + " K, p up to " + shortest(pMaxPa) + " Pa; at " + shortest(t0) + " K p " +
+                     shortest(p0) + " Pa, rho' " + shortest(rhoL0) + " kg/m3";
+    return true;
+}
+
+bool readReferenceTables(const std::string& directory, const RefrigerantRecord& record, SaturationLine line,
+                         ReferenceTables& tables, std::string& message) {
     const double* k = constantsOf(record);
     const std::string base = directory + "/" + record.name + "/";
     const double tcR = k[slot::critTemp] + kRankineOffset;
@@ -150,11 +202,10 @@ bool readReferenceTables(const std::string& directory, const RefrigerantRecord& 
         return false;
     }
 
-    // Pure fluids give one saturation pressure. The pseudo-pure air follows its dew line
-    // (the catalogue's pressure at minTemp is a dew pressure); the azeotropic blends follow
-    // the geometric mean of bubble and dew pressure.
+    // Pure fluids give one saturation pressure; a mixture's table gives bubble and dew
+    // pressures, and the vapor-pressure equation follows the line of the fluid's row.
     const bool bubbleDew = sat.column.count("p_bubble") > 0;
-    const bool dewLine = std::string(record.name) == "R729";
+    const bool dewLine = line == SaturationLine::dew;
     for (std::size_t i = 0; i < sat.rows.size(); ++i) {
         SatPoint p{};
         p.tr = reducedT(cell(sat, i, "T"));

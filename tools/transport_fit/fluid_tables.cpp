@@ -247,8 +247,7 @@ SurfaceTensionEntry generalizedTension(double critTempK, double critMolarVolume,
             roundSignificant(kScaledSecond * c, kRoundedDigits),
             kScaledExponent + 0.5,
             roundSignificant(kScaledThird * c, kRoundedDigits),
-            kScaledExponent + 1.0,
-            nullptr};
+            kScaledExponent + 1.0};
 }
 
 }  // namespace kaltra::transportfit

@@ -120,7 +120,7 @@ SurfaceTensionEntry rowOf(const std::vector<TensionSample>& samples, const Expon
     double c[kMaxTerms] = {0.0, 0.0, 0.0};
     double residual = 0.0;
     relativeLeastSquares(samples, e, terms, c, residual);
-    SurfaceTensionEntry row{c[0], e[0], 0.0, 0.0, 0.0, 0.0, nullptr};
+    SurfaceTensionEntry row{c[0], e[0], 0.0, 0.0, 0.0, 0.0};
     if (terms > 1) {
         row.coeff2 = c[1];
         row.exp2 = e[1];
