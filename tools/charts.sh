@@ -152,8 +152,7 @@ done
   echo "functions bound temperatures to the lowest and the critical temperature; single-phase functions"
   echo "take pressures down to 1 % of the lowest saturation pressure. Viscosity and thermal conductivity"
   echo "(transport) are answered for every fluid but R31, whose \`KaltMUofTP\` and \`KaltTKofTP\` answer -999;"
-  echo "for fluids 40-54 they and the surface tension are provisional estimates (R134a's scales) until"
-  echo "fitted to their own tables."
+  echo "they are corresponding-states estimates, good for rough sizing (see the accuracy report)."
   echo
   echo "Accuracy against reference tables: [accuracy.md](accuracy.md). The cells below are median / 95th"
   echo "percentile / maximum deviation in percent of the saturation pressure and of the single-phase density,"

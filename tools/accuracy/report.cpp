@@ -178,17 +178,13 @@ void writeCaloricTable(std::ostream& out, const std::vector<FluidReport>& fluids
     }
 }
 
-// A row still carrying the provisional transport scales and surface-tension terms given to the
-// fluids whose own are not fitted yet.
-bool provisionalTransport(const RefrigerantRecord& record) {
-    const FluidRow* row = catalogueRow(record);
-    if (row == nullptr || !row->constants.generated) return false;
-    const TransportEntry& t = row->transport;
-    const SurfaceTensionEntry& st = row->surfaceTension;
-    const SurfaceTensionEntry& p = kProvisionalSurfaceTension;
-    return t.viscosityScale == kProvisionalTransport.viscosityScale &&
-           t.conductivityScale == kProvisionalTransport.conductivityScale && st.coeff1 == p.coeff1 && st.exp1 == p.exp1 &&
-           st.coeff2 == p.coeff2 && st.exp2 == p.exp2 && st.coeff3 == p.coeff3 && st.exp3 == p.exp3;
+// Fluids whose transport scales and surface-tension terms are estimates, not fitted to a column of
+// their own table (tools/transport_fit/README.md gives each estimate's rule).
+bool estimatedTransport(const RefrigerantRecord& record) {
+    static const char* const kEstimated[] = {"R1233zd(E)", "R1336mzz(Z)", "R513A", "R454B"};
+    for (const char* name : kEstimated)
+        if (sameText(record.name, name)) return true;
+    return false;
 }
 
 void writeTransportTable(std::ostream& out, const std::vector<FluidReport>& fluids) {
@@ -199,7 +195,7 @@ void writeTransportTable(std::ostream& out, const std::vector<FluidReport>& flui
             out << notComparedRow(f, 5);
             continue;
         }
-        out << "| " << f.record->name << (provisionalTransport(*f.record) ? " (p)" : "") << " | " << statisticsCell(f, kViscosityLiquid) << " | "
+        out << "| " << f.record->name << (estimatedTransport(*f.record) ? " (estimate)" : "") << " | " << statisticsCell(f, kViscosityLiquid) << " | "
             << statisticsCell(f, kViscosityGas) << " | " << statisticsCell(f, kConductivityLiquid) << " | "
             << statisticsCell(f, kConductivityGas) << " | " << statisticsCell(f, kSurfaceTension) << " |\n";
     }
@@ -538,11 +534,20 @@ bool writeReport(const std::string& path, const std::vector<FluidReport>& fluids
            "of several to tens of percent, more in the liquid and near the critical point; use these values for "
            "rough sizing only. The blend tables' transport values are themselves approximate mixing rules. Surface "
            "tension is compared along the whole saturation line; where the add-in's correlation for a fluid is the "
-           "one the table was computed with, it agrees to rounding. (p): the fluid's viscosity and conductivity "
-           "scales and surface-tension terms are provisional estimates, R134a's, until they are fitted to its own "
-           "table (where a table has no such column, the fitted values will be documented estimates too: the "
-           "mass-weighted components for a blend, a chemically close fluid or a generalized correlation for a pure "
-           "fluid); expect large deviations from them meanwhile.\n\n";
+           "one the table was computed with, it agrees to rounding.\n\n"
+           "The transport rows of the fluids from R32 on are fitted by `tools/transport_fit`: each scale is the "
+           "median, over every state of the fluid's tables, of the ratio of the table's value to the add-in's "
+           "corresponding-states answer at the table's own density. That median follows the vapor, where the mapping "
+           "onto water works (vapor viscosity within a few percent in median), as the published viscosity scales of "
+           "the older halocarbons do; the liquid misses by tens of percent whatever single factor is chosen. "
+           "Surface-tension rows are fitted to the tables' columns. Rows marked (estimate) have no table column "
+           "behind them: R513A and R454B take the mass-weighted rows of their components (their tables' transport "
+           "values are themselves a mixing rule, and they have no surface tension); R1233zd(E) and R1336mzz(Z) take "
+           "their scales from R1234ze(E) by corresponding states and their surface tension from a generalized "
+           "correlation with their own critical point and acentric factor (on fluids that do have the columns, these "
+           "estimates come within a few percent for the viscosity scale, 10 to 20 % for the conductivity scale and "
+           "about 3 % in median for the surface tension). Where a table has no column, its cells here are empty; "
+           "the comparison of the two blends is with their tables' mixing rule.\n\n";
     writeTransportTable(out, fluids);
     out << "\n";
 
