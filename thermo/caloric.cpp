@@ -10,10 +10,6 @@
 namespace kaltra {
 namespace {
 
-double reducedTemperature(const double* k, double t) {
-    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
-}
-
 // Temperature functions of the cubic form: a = a0/Tr^ma, c = c0/Tr^mc, d = d0/Tr^md, the
 // co-volume b, l = sqrt(4 d^2 + c^2) and m = (2 vr + c)/l.
 struct CubicTerms {

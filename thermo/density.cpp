@@ -28,10 +28,6 @@ constexpr int kCubicBisectionSteps = 32;
 constexpr double kCubicLiquidVolumeLow = 0.3;
 constexpr double kCubicVolumeLimit = 20000.0;
 
-double reducedTemperature(const double* k, double t) {
-    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
-}
-
 // Phase of a (T, P) state: the liquid root at or above the saturation pressure, the vapor
 // root below it, no preference from 0.01 degF below the critical temperature upwards.
 int phaseHintOfTP(const RefrigerantRecord& record, double t, double p) {

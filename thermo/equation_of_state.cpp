@@ -57,7 +57,8 @@ struct ResidualCache {
     ResidualCoefficients k;
 };
 
-// The four caches, one per operation, empty at load (no record, Tr = 0), never cleared.
+// The four caches, one per operation, empty at load (no record, Tr = 0); a worksheet call never
+// clears them.
 PressureCache pressureCache{nullptr, 0.0, {}};        // mbwrPressure
 PressureCache pressureSlopeCache{nullptr, 0.0, {}};   // mbwrPressureSlope
 ResidualCache residualCache{nullptr, 0.0, {}};        // mbwrResidual
@@ -247,6 +248,13 @@ double residualSeries(const ResidualCoefficients& k, double rhor, double e) {
 }
 
 }  // namespace
+
+void resetCoefficientCaches() {
+    pressureCache = {nullptr, 0.0, {}};
+    pressureSlopeCache = {nullptr, 0.0, {}};
+    residualCache = {nullptr, 0.0, {}};
+    residualSlopeCache = {nullptr, 0.0, {}};
+}
 
 // Pr = [T rhor + a2 rhor^2 + ... + a9 rhor^9 + E (c1 rhor^3 + c2 rhor^5 + ... + c6 rhor^13)]/Zc
 double mbwrPressure(const RefrigerantRecord& record, double tr, double rhor) {

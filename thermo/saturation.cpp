@@ -11,10 +11,6 @@ namespace {
 
 constexpr int kSaturationBisectionSteps = 32;
 
-double reducedTemperature(const double* k, double t) {
-    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
-}
-
 // Tr of the saturation state at T: T bounded to [minTemp, critTemp] first.
 double saturationTr(const double* k, double t) {
     const double bounded = std::max(std::min(t, k[slot::critTemp]), k[slot::minTemp]);

@@ -16,6 +16,11 @@ constexpr double kRankineOffset = 459.67;            // degF to degR
 constexpr double kBtuPerPsiaFt3 = 144.0 / 778.1692623;  // P*v in psia ft3/lbm to BTU/lbm
 constexpr double kFailureMark = -999.0;
 
+// Tr = (T + 459.67)/(critTemp + 459.67): the ratio of absolute temperatures, T in degF.
+inline double reducedTemperature(const double* k, double t) {
+    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+}
+
 // Which root the density solvers look for.
 enum PhaseHint : int { kLiquidRoot = 1, kVaporRoot = 2, kAnyRoot = 3 };
 
@@ -25,6 +30,9 @@ double mbwrPressure(const RefrigerantRecord& record, double tr, double rhor);
 double mbwrPressureSlope(const RefrigerantRecord& record, double tr, double rhor);
 double mbwrResidual(const RefrigerantRecord& record, double tr, double rhor);
 double mbwrResidualDT(const RefrigerantRecord& record, double tr, double rhor);
+// Empties the four coefficient caches, as they are when the library is loaded (no record,
+// Tr 0): for tests and tools that rewrite a coefficient block or need a known cache state.
+void resetCoefficientCaches();
 // Cubic form; takes the reduced volume; -999 when vr <= b.
 double cubicPressure(const RefrigerantRecord& record, double tr, double vr);
 // Leaves the caches of mbwrPressure and mbwrPressureSlope as any evaluation of theirs at Tr
