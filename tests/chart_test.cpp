@@ -1,5 +1,5 @@
 // The pressure-enthalpy chart of the kaltra host (`kaltra chart`): the saturation dome of every
-// fluid that has its coefficient sets rises without a loop or a kink to the critical point and
+// fluid rises without a loop or a kink to the critical point and
 // closes there, where the add-in's own critical values put it; the chart speaks the chosen
 // unit system; every bad request ends in a message and an exit status with no file written.
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // through the kaltra host and must answer the digits the page shows; every unit line of the
 // page must be what KaltUnits answers; every registered worksheet function is documented with
 // an example. docs/fluids.md must agree with the catalogue and link a chart in docs/charts for
-// exactly the fluids that have their coefficient sets (regenerate both with tools/charts.sh).
+// every fluid (regenerate both with tools/charts.sh).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
