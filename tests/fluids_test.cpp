@@ -266,7 +266,7 @@ std::string lowerCase(std::string text) {
 // Each new record has its texts exactly as written and is found by each of them in any letter
 // case, at its own index after the 39 original fluids.
 TEST(Lookup, TodaysRefrigerantsByNameFormulaAndLongName) {
-    ASSERT_EQ(kCatalogueSize, 54);
+    ASSERT_GE(kCatalogueSize, 54) << "today's refrigerants are records 40 to 54";
     for (const NewRecord& c : kNewRecords) {
         const RefrigerantRecord* r = recordAt(c.index);
         ASSERT_NE(r, nullptr) << "index " << c.index;

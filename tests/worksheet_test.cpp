@@ -120,8 +120,8 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     EXPECT_EQ(KaltIndex(nullptr)->val.w, -1);
 }
 
-// The catalogue ends with today's refrigerants at 40 to 54: each index names its record, and 55,
-// the first past the end, answers each function's error value, as 0 does.
+// Today's refrigerants are records 40 to 54: each index names its record; the first index past
+// the catalogue's end answers each function's error value, as 0 does.
 TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
     EXPECT_EQ(textOf(KaltName(39)), "R1270");
     for (const test::NewRecord& c : test::kNewRecords) {
@@ -131,7 +131,7 @@ TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
         EXPECT_EQ(textOf(KaltLongName(index)), c.longName) << "index " << index;
         EXPECT_EQ(KaltIndex(c.formula)->val.w, index) << c.formula;
     }
-    for (short index : {short{0}, short{55}}) {
+    for (short index : {short{0}, static_cast<short>(kCatalogueSize + 1)}) {
         EXPECT_EQ(KaltName(index)->val.err, 2235) << "index " << index;
         EXPECT_EQ(KaltLongName(index)->val.err, 2242) << "index " << index;
         EXPECT_EQ(KaltForm(index)->val.err, 2249) << "index " << index;
