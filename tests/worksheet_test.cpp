@@ -139,9 +139,10 @@ TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
     }
 }
 
-// Every one of the 33 functions answers each new fluid (records 40 to 54) at a typical state,
-// in SI Common units: a finite number (not -999) from every property function, at a vapor and
-// at a liquid state, the fluid's texts and index from the identity functions.
+// Every one of the 33 functions answers each fluid whose constants the fitter derives (records
+// 40 to 54, and any added after them) at a typical state, in SI Common units: a finite number
+// (not -999) from every property function, at a vapor and at a liquid state, the fluid's texts
+// and index from the identity functions.
 TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
     constexpr short kUnits = 1;
     int fluids = 0;
@@ -195,7 +196,7 @@ TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
             }
         }
     }
-    EXPECT_EQ(fluids, 15);
+    EXPECT_GE(fluids, 15) << "records 40 to 54";
 }
 
 // ---- Failure answers -----------------------------------------------------------------------
