@@ -30,12 +30,6 @@ from collections import defaultdict
 
 TARGET = 1.3
 
-REGISTRATION_ORDER = [
-    "KaltUnits", "KaltName", "KaltLongName", "KaltForm", "KaltIndex", "KaltMW", "KaltZc", "KaltTmax", "KaltPmax",
-    "KaltPsat", "KaltTsat", "KaltVf", "KaltVg", "KaltPofTV", "KaltVofTP", "KaltZofTV", "KaltZofTP", "KaltHf",
-    "KaltHg", "KaltHofTV", "KaltHofTP", "KaltSf", "KaltSg", "KaltSofTV", "KaltSofTP", "KaltTofPH", "KaltTofPS",
-    "KaltSt", "KaltCpofTP", "KaltCvofTP", "KaltMUofTP", "KaltNUofTP", "KaltTKofTP",
-]
 
 # Counter -> the part whose cost one count adds (a recomputation is the difference between
 # the evaluation with and without it).
@@ -60,6 +54,17 @@ def read_counts(path):
     for row in rows[1:]:
         counts[row[0]] = {name: float(x) for name, x in zip(header[1:], row[1:])}
     return counts
+
+
+def registration_order(counts):
+    """The functions in registration order: the counting program writes its scenarios (ids
+    function/fluid/state) in the function table's order."""
+    order = []
+    for scenario in counts:
+        function = scenario.split("/")[0]
+        if function not in order:
+            order.append(function)
+    return order
 
 
 def read_bench(path):
@@ -205,13 +210,13 @@ def write_lookups(out, times, instructions):
     out.write("\n")
 
 
-def write_sweeps(out, rows, times, instructions):
+def write_sweeps(out, rows, times, instructions, order):
     """The functions of one temperature or pressure over a hundred distinct temperatures, in
     units of one exp and two pow timed in the same run."""
     unit = times.get("part/exp+2pow")
     fluid_order = ["R134a", "R718", "R744", "R13b1"]
     sweeps = sorted((r for r in rows if r[2] == "sweep"),
-                    key=lambda r: (REGISTRATION_ORDER.index(r[0]) if r[0] in REGISTRATION_ORDER else 99,
+                    key=lambda r: (order.index(r[0]) if r[0] in order else 99,
                                    fluid_order.index(r[1]) if r[1] in fluid_order else 99))
     if not sweeps or unit is None:
         return
@@ -344,7 +349,8 @@ def main():
         rows.append((function, fluid, state, t, f_lat, f_thr, count, i_call, i_floor))
 
     # Registration order; the benchmark runs them in random order.
-    functions = [f for f in REGISTRATION_ORDER if any(r[0] == f for r in rows)]
+    order = registration_order(counts)
+    functions = [f for f in order if any(r[0] == f for r in rows)]
     states = ["-", "subcooled", "two-phase", "superheated", "supercritical", "near-critical", "alternating", "sweep"]
 
     def ratio(t, f):
@@ -378,7 +384,7 @@ def main():
             if worst is not None else "-"))
     out.write("\n")
 
-    write_sweeps(out, rows, times, instructions)
+    write_sweeps(out, rows, times, instructions, order)
     write_lookups(out, times, instructions)
     if before:
         write_before_and_after(out, functions, times, instructions, read_bench(before[0])[0],

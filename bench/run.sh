@@ -29,6 +29,7 @@ if [ -n "$revision" ]; then
   git archive "$revision" CMakeLists.txt fluids host shell thermo transport examples | tar -x -C "$out/before/src"
   cp fluids/catalogue_data.cpp fluids/fitted_coefficients.h "$out/before/src/fluids/"
   cp -r bench "$out/before/src/bench"
+  cp shell/table_functions.h "$out/before/src/shell/"  # how the benchmark reads the function table
   sed -i '/add_subdirectory(tools\//d; /add_subdirectory(tests/d' "$out/before/src/CMakeLists.txt"
   cmake -S "$out/before/src" -B "$out/before/build" -DCMAKE_BUILD_TYPE=Release -DKALTRA_TESTS=OFF >/dev/null
   cmake --build "$out/before/build" -j"$(nproc)" --target kaltra_bench

@@ -22,7 +22,7 @@
 // The parts are timed as a chain, each call's argument depending on the previous answer, as
 // the iterations of the solvers chain them: the cost of one evaluation is its latency. The
 // independent timing lets consecutive calls overlap (throughput), a stricter figure shown
-// beside it. A fluid without coefficient sets is skipped with a note.
+// beside it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -187,10 +187,7 @@ void registerParts() {
 #endif
 
 int main(int argc, char** argv) {
-    std::vector<std::string> skipped;
-    static const std::vector<Scenario> all = scenarios(skipped);
-    for (const std::string& fluid : skipped)
-        std::fprintf(stderr, "note: %s has no coefficient sets yet; its calls are skipped\n", fluid.c_str());
+    static const std::vector<Scenario> all = scenarios();
     for (const Scenario& s : all) benchmark::RegisterBenchmark(("call/" + s.id()).c_str(), runScenario, &s);
     static const std::vector<Scenario> positions = positionScenarios();
     for (const Scenario& s : positions)
@@ -198,9 +195,6 @@ int main(int argc, char** argv) {
     registerParts();
 
     benchmark::Initialize(&argc, argv);
-    std::string skippedList;
-    for (const std::string& fluid : skipped) skippedList += (skippedList.empty() ? "" : " ") + fluid;
-    benchmark::AddCustomContext("skipped fluids (no coefficient sets)", skippedList.empty() ? "none" : skippedList);
     benchmark::AddCustomContext("compiler", __VERSION__);
     benchmark::AddCustomContext("compiler flags", KALTRA_COMPILER_FLAGS);
     benchmark::RunSpecifiedBenchmarks();

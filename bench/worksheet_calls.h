@@ -1,6 +1,7 @@
-// The 33 worksheet functions, callable alike through their exported entry points, the states
-// the measurements call them in, and the arguments each part of the floor is measured at.
-// Shared by the benchmark, the counting programs and the answer recorder.
+// The 33 worksheet functions, callable alike through the function table's exported entry
+// points (shell/table_functions.h), the states the measurements call them in, and the
+// arguments each part of the floor is measured at. Shared by the benchmark, the counting
+// programs and the answer recorder (tools/answers).
 #pragma once
 
 #include <cmath>
@@ -10,68 +11,56 @@
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "shell/table_functions.h"
 #include "thermo/thermo.h"
 
 namespace kaltra::bench {
 
 // Arguments of one call: the fluid text, up to two doubles, the unit code, an index.
-struct Arguments {
-    const char* name;
-    double a, b;
-    short units, index;
-};
-
-using Call = xl::LPXLOPER (*)(const Arguments&);
+using Arguments = WorksheetArguments;
 
 // What a function's doubles are.
 enum class Shape { none, index, unitsAndIndex, t, p, tp, tv, ph, ps };
 
 struct Function {
+    const TableFunction* function;
     const char* name;
     Shape shape;
-    Call call;
 };
 
-// In registration order.
-inline const Function kFunctions[] = {
-    {"KaltUnits", Shape::unitsAndIndex, [](const Arguments& x) { return KaltUnits(x.units, x.index); }},
-    {"KaltName", Shape::index, [](const Arguments& x) { return KaltName(x.index); }},
-    {"KaltLongName", Shape::index, [](const Arguments& x) { return KaltLongName(x.index); }},
-    {"KaltForm", Shape::index, [](const Arguments& x) { return KaltForm(x.index); }},
-    {"KaltIndex", Shape::none, [](const Arguments& x) { return KaltIndex(x.name); }},
-    {"KaltMW", Shape::none, [](const Arguments& x) { return KaltMW(x.name); }},
-    {"KaltZc", Shape::none, [](const Arguments& x) { return KaltZc(x.name); }},
-    {"KaltTmax", Shape::none, [](const Arguments& x) { return KaltTmax(x.name, x.units); }},
-    {"KaltPmax", Shape::none, [](const Arguments& x) { return KaltPmax(x.name, x.units); }},
-    {"KaltPsat", Shape::t, [](const Arguments& x) { return KaltPsat(x.name, x.a, x.units); }},
-    {"KaltTsat", Shape::p, [](const Arguments& x) { return KaltTsat(x.name, x.a, x.units); }},
-    {"KaltVf", Shape::t, [](const Arguments& x) { return KaltVf(x.name, x.a, x.units); }},
-    {"KaltVg", Shape::t, [](const Arguments& x) { return KaltVg(x.name, x.a, x.units); }},
-    {"KaltPofTV", Shape::tv, [](const Arguments& x) { return KaltPofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltVofTP", Shape::tp, [](const Arguments& x) { return KaltVofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltZofTV", Shape::tv, [](const Arguments& x) { return KaltZofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltZofTP", Shape::tp, [](const Arguments& x) { return KaltZofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltHf", Shape::t, [](const Arguments& x) { return KaltHf(x.name, x.a, x.units); }},
-    {"KaltHg", Shape::t, [](const Arguments& x) { return KaltHg(x.name, x.a, x.units); }},
-    {"KaltHofTV", Shape::tv, [](const Arguments& x) { return KaltHofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltHofTP", Shape::tp, [](const Arguments& x) { return KaltHofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltSf", Shape::t, [](const Arguments& x) { return KaltSf(x.name, x.a, x.units); }},
-    {"KaltSg", Shape::t, [](const Arguments& x) { return KaltSg(x.name, x.a, x.units); }},
-    {"KaltSofTV", Shape::tv, [](const Arguments& x) { return KaltSofTV(x.name, x.a, x.b, x.units); }},
-    {"KaltSofTP", Shape::tp, [](const Arguments& x) { return KaltSofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltTofPH", Shape::ph, [](const Arguments& x) { return KaltTofPH(x.name, x.a, x.b, x.units); }},
-    {"KaltTofPS", Shape::ps, [](const Arguments& x) { return KaltTofPS(x.name, x.a, x.b, x.units); }},
-    {"KaltSt", Shape::t, [](const Arguments& x) { return KaltSt(x.name, x.a, x.units); }},
-    {"KaltCpofTP", Shape::tp, [](const Arguments& x) { return KaltCpofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltCvofTP", Shape::tp, [](const Arguments& x) { return KaltCvofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltMUofTP", Shape::tp, [](const Arguments& x) { return KaltMUofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltNUofTP", Shape::tp, [](const Arguments& x) { return KaltNUofTP(x.name, x.a, x.b, x.units); }},
-    {"KaltTKofTP", Shape::tp, [](const Arguments& x) { return KaltTKofTP(x.name, x.a, x.b, x.units); }},
-};
-static_assert(sizeof kFunctions / sizeof kFunctions[0] == kFunctionCount);
+// A function's shape from its argument codes and the names of its double arguments.
+inline Shape shapeOf(const TableFunction& f) {
+    if (f.shape == CallShape::ofI) return Shape::index;
+    if (f.shape == CallShape::ofII) return Shape::unitsAndIndex;
+    std::string doubles;  // one letter per double argument: t, p, v, h, s
+    for (int i = 0; i < f.arguments; ++i) {
+        if (f.codes[i] != 'B') continue;
+        const std::string name = f.row[1 + i].entryName;
+        doubles += name == "temperature" ? 't' : name == "pressure" ? 'p' : name == "spec. vol." ? 'v'
+                 : name == "enthalpy"    ? 'h' : name == "entropy"  ? 's' : '?';
+    }
+    if (doubles == "t") return Shape::t;
+    if (doubles == "p") return Shape::p;
+    if (doubles == "tp") return Shape::tp;
+    if (doubles == "tv") return Shape::tv;
+    if (doubles == "ph") return Shape::ph;
+    if (doubles == "ps") return Shape::ps;
+    return Shape::none;
+}
+
+// In registration order, read from the function table.
+inline const std::vector<Function>& functions() {
+    static const std::vector<Function> all = [] {
+        std::vector<Function> list;
+        const FunctionTable& table = functionTable();
+        for (int i = 0; i < table.count; ++i) list.push_back({&table.function[i], table.function[i].name, shapeOf(table.function[i])});
+        return list;
+    }();
+    return all;
+}
 
 inline const Function* functionNamed(const char* name) {
-    for (const Function& f : kFunctions)
+    for (const Function& f : functions())
         if (std::strcmp(f.name, name) == 0) return &f;
     return nullptr;
 }
@@ -191,7 +180,7 @@ inline VaporPressureArguments vaporPressureArguments() {
     const double* k = constantsOf(record);
     VaporPressureArguments x;
     for (double t : sweepTemperatures(record)) {
-        const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        const double tr = reducedTemperature(k, t);
         x.tau.push_back(1.0 - tr);
         x.exponent.push_back(std::log(vaporPressureRatio(record, tr)));
     }
@@ -213,35 +202,32 @@ inline constexpr double kPartConversionArguments[8] = {20.0, 3.5, 0.05, 250.0, -
 struct Scenario {
     std::string function, fluid, state;  // state: a label, "-", "alternating" or "sweep"
     std::vector<Arguments> calls;        // cycled through in order
-    Call call;
+    const TableFunction* table;          // the function's row of the function table
     std::string id() const { return function + "/" + fluid + "/" + state; }
+    xl::LPXLOPER call(const Arguments& x) const { return callTableFunction(*table, x); }
 };
 
-// Every scenario for the fluids that have coefficient sets; `skipped` names those that do not.
-inline std::vector<Scenario> scenarios(std::vector<std::string>& skipped) {
+// Every scenario of the measured fluids.
+inline std::vector<Scenario> scenarios() {
     std::vector<Scenario> all;
     for (const char* fluid : kMeasuredFluids) {
-        const RefrigerantRecord* record = findRefrigerant(fluid);
-        if (record == nullptr || !hasCoefficientSets(*record)) {
-            skipped.push_back(fluid);
-            continue;
-        }
-        const std::vector<State> states = statesOf(*record);
-        for (const Function& f : kFunctions) {
+        const RefrigerantRecord& record = *findRefrigerant(fluid);
+        const std::vector<State> states = statesOf(record);
+        for (const Function& f : functions()) {
             if (!takesState(f)) {
-                all.push_back({f.name, fluid, "-", {argumentsAt(f, fluid, states[0])}, f.call});
+                all.push_back({f.name, fluid, "-", {argumentsAt(f, fluid, states[0])}, f.function});
                 continue;
             }
-            Scenario alternating{f.name, fluid, "alternating", {}, f.call};
+            Scenario alternating{f.name, fluid, "alternating", {}, f.function};
             for (const State& s : states) {
-                all.push_back({f.name, fluid, s.label, {argumentsAt(f, fluid, s)}, f.call});
+                all.push_back({f.name, fluid, s.label, {argumentsAt(f, fluid, s)}, f.function});
                 alternating.calls.push_back(argumentsAt(f, fluid, s));
             }
             all.push_back(alternating);
             if (f.shape == Shape::t || f.shape == Shape::p) {
-                Scenario sweep{f.name, fluid, "sweep", {}, f.call};
-                for (double t : sweepTemperatures(*record)) {
-                    const double p = saturationPressure(*record, t);
+                Scenario sweep{f.name, fluid, "sweep", {}, f.function};
+                for (double t : sweepTemperatures(record)) {
+                    const double p = saturationPressure(record, t);
                     sweep.calls.push_back(argumentsAt(f, fluid, {"sweep", t, p, 0.0, 0.0, 0.0}));
                 }
                 all.push_back(sweep);
@@ -270,7 +256,7 @@ inline std::vector<Scenario> positionScenarios() {
         const State s = statesOf(*findRefrigerant(record->name))[0];
         for (const char* name : {"KaltMW", "KaltIndex", "KaltPsat"}) {
             const Function& f = *functionNamed(name);
-            all.push_back({f.name, record->name, "position", {argumentsAt(f, record->name, s)}, f.call});
+            all.push_back({f.name, record->name, "position", {argumentsAt(f, record->name, s)}, f.function});
         }
     }
     return all;

@@ -1,7 +1,7 @@
 // The C interface: every entry point takes the lock, calls the add-in's exported worksheet
 // function and reads the value record that function filled. The array entry point and the
 // function-table entry points are driven by the registration table, whose R rows carry the
-// exported functions.
+// exported functions (shell/table_functions.h).
 #include "capi/kaltra.h"
 
 #include <cstring>
@@ -9,12 +9,14 @@
 #include <mutex>
 
 #include "shell/shell.h"
+#include "shell/table_functions.h"
 
 namespace {
 
+using kaltra::functionTable;
 using kaltra::RegistrationEntry;
-using kaltra::RegistrationTable;
-using kaltra::WorksheetEntryPoint;
+using kaltra::TableFunction;
+using kaltra::tableFunction;
 
 // The value record and the engine's caches are process-wide: one worksheet call at a time.
 std::mutex WorksheetLock;
@@ -48,119 +50,36 @@ int textOf(const xl::XLOPER* result, char* text, size_t size) {
 }
 
 // The worksheet's 16-bit integer argument, as Excel passes it.
-short integerArgument(int x) { return static_cast<short>(x); }
+short shortArgument(int x) { return static_cast<short>(x); }
 
 // ---- The function table ------------------------------------------------------------------
-
-// How a function is called: the member of its R row's entry point its argument codes name.
-enum class Shape { ofI, ofII, ofC, ofCI, ofCBI, ofCBBI, unknown };
-
-struct TableFunction {
-    const RegistrationEntry* row;  // the R row; its arguments follow it
-    int arguments;
-    Shape shape;
-};
-
-struct FunctionTable {
-    int count;
-    TableFunction function[kaltra::kFunctionCount];
-};
-
-Shape shapeOf(const char* codes) {
-    struct Named {
-        const char* codes;
-        Shape shape;
-    };
-    static const Named kShapes[] = {{"I", Shape::ofI},     {"II", Shape::ofII},   {"C", Shape::ofC},
-                                    {"CI", Shape::ofCI},   {"CBI", Shape::ofCBI}, {"CBBI", Shape::ofCBBI}};
-    for (const Named& named : kShapes)
-        if (std::strcmp(codes, named.codes) == 0) return named.shape;
-    return Shape::unknown;
-}
-
-// The table's functions in registration order, read once.
-FunctionTable readTable() {
-    FunctionTable table = {};
-    for (const RegistrationEntry* row = RegistrationTable; row->typeCode == 'R' && table.count < kaltra::kFunctionCount;) {
-        char codes[kaltra::kMaxArguments + 1] = {};
-        int n = 0;
-        while (row[1 + n].typeCode != 0) {
-            if (n < kaltra::kMaxArguments) codes[n] = row[1 + n].typeCode;
-            ++n;
-        }
-        table.function[table.count++] = {row, n, n <= kaltra::kMaxArguments ? shapeOf(codes) : Shape::unknown};
-        row += n + 2;
-    }
-    return table;
-}
-
-const FunctionTable& functionTable() {
-    static const FunctionTable table = readTable();
-    return table;
-}
-
-const TableFunction* tableFunction(int function) {
-    const FunctionTable& table = functionTable();
-    return function >= 0 && function < table.count ? &table.function[function] : nullptr;
-}
 
 const RegistrationEntry* argumentRow(int function, int argument) {
     const TableFunction* f = tableFunction(function);
     return f != nullptr && argument >= 0 && argument < f->arguments ? f->row + 1 + argument : nullptr;
 }
 
-bool sameName(const char* a, const char* b) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (lower(*a) != lower(*b)) return false;
-    return *a == *b;
-}
-
-// ---- One call through the table ------------------------------------------------------------
-
-// A call's arguments sorted by kind, each kind in argument order.
-struct CallArguments {
-    const char* text;
-    double numbers[2];
-    short integers[2];
-};
-
-xl::LPXLOPER callFunction(const TableFunction& f, const CallArguments& x) {
-    const WorksheetEntryPoint& call = f.row->function;
-    switch (f.shape) {
-        case Shape::ofI: return call.ofI(x.integers[0]);
-        case Shape::ofII: return call.ofII(x.integers[0], x.integers[1]);
-        case Shape::ofC: return call.ofC(x.text);
-        case Shape::ofCI: return call.ofCI(x.text, x.integers[0]);
-        case Shape::ofCBI: return call.ofCBI(x.text, x.numbers[0], x.integers[0]);
-        case Shape::ofCBBI: return call.ofCBBI(x.text, x.numbers[0], x.numbers[1], x.integers[0]);
-        case Shape::unknown: break;
-    }
-    return nullptr;
-}
-
 // ---- Arrays --------------------------------------------------------------------------------
 
-// An array argument: where its current element is, and how it moves along each dimension.
+// An array argument: where its current element is, how it moves along each dimension, and
+// which argument of the call it fills.
 struct ArrayArgument {
-    char kind;  // 'B' or 'I'
     const char* at;
     const ptrdiff_t* strides;  // in elements; null when every stride is 0
     size_t elementSize;
+    double* number;  // a 'B' argument's place in the call
+    short* integer;  // an 'I' argument's place
 };
 
 // Fills the call's arguments from the arrays' current elements.
-void readElements(const ArrayArgument* arrays, int count, CallArguments& x) {
-    int numbers = 0, integers = 0;
+void readElements(const ArrayArgument* arrays, int count) {
     for (int k = 0; k < count; ++k) {
-        if (arrays[k].kind == 'B') {
-            double value;
-            std::memcpy(&value, arrays[k].at, sizeof value);
-            if (numbers < 2) x.numbers[numbers++] = value;
+        if (arrays[k].number != nullptr) {
+            std::memcpy(arrays[k].number, arrays[k].at, sizeof(double));
         } else {
             int value;
             std::memcpy(&value, arrays[k].at, sizeof value);
-            if (integers < 2) x.integers[integers++] = integerArgument(value);
+            *arrays[k].integer = shortArgument(value);
         }
     }
 }
@@ -188,19 +107,19 @@ extern "C" {
 
 int kaltra_KaltUnits(int units, int index, char* text, size_t size) {
     Guard guard(WorksheetLock);
-    return textOf(KaltUnits(integerArgument(units), integerArgument(index)), text, size);
+    return textOf(KaltUnits(shortArgument(units), shortArgument(index)), text, size);
 }
 int kaltra_KaltName(int index, char* text, size_t size) {
     Guard guard(WorksheetLock);
-    return textOf(KaltName(integerArgument(index)), text, size);
+    return textOf(KaltName(shortArgument(index)), text, size);
 }
 int kaltra_KaltLongName(int index, char* text, size_t size) {
     Guard guard(WorksheetLock);
-    return textOf(KaltLongName(integerArgument(index)), text, size);
+    return textOf(KaltLongName(shortArgument(index)), text, size);
 }
 int kaltra_KaltForm(int index, char* text, size_t size) {
     Guard guard(WorksheetLock);
-    return textOf(KaltForm(integerArgument(index)), text, size);
+    return textOf(KaltForm(shortArgument(index)), text, size);
 }
 int kaltra_KaltIndex(const char* fluid) {
     Guard guard(WorksheetLock);
@@ -216,11 +135,11 @@ double kaltra_KaltZc(const char* fluid) {
 }
 double kaltra_KaltTmax(const char* fluid, int units) {
     Guard guard(WorksheetLock);
-    return numberOf(KaltTmax(fluid, integerArgument(units)));
+    return numberOf(KaltTmax(fluid, shortArgument(units)));
 }
 double kaltra_KaltPmax(const char* fluid, int units) {
     Guard guard(WorksheetLock);
-    return numberOf(KaltPmax(fluid, integerArgument(units)));
+    return numberOf(KaltPmax(fluid, shortArgument(units)));
 }
 
 }  // extern "C"
@@ -231,12 +150,12 @@ double kaltra_KaltPmax(const char* fluid, int units) {
 #define KALTRA_OF_ONE_DOUBLE(function)                                                  \
     extern "C" double kaltra_##function(const char* fluid, double x, int units) {       \
         Guard guard(WorksheetLock);                                                     \
-        return numberOf(function(fluid, x, integerArgument(units)));                    \
+        return numberOf(function(fluid, x, shortArgument(units)));                    \
     }
 #define KALTRA_OF_TWO_DOUBLES(function)                                                          \
     extern "C" double kaltra_##function(const char* fluid, double x, double y, int units) {      \
         Guard guard(WorksheetLock);                                                              \
-        return numberOf(function(fluid, x, y, integerArgument(units)));                          \
+        return numberOf(function(fluid, x, y, shortArgument(units)));                          \
     }
 
 KALTRA_OF_ONE_DOUBLE(KaltPsat)
@@ -274,7 +193,7 @@ int kaltra_fluid_count(void) {
     Guard guard(WorksheetLock);
     if (count < 0) {
         int n = 0;
-        while (n < std::numeric_limits<short>::max() && KaltName(integerArgument(n + 1))->xltype == xl::xltypeStr) ++n;
+        while (n < std::numeric_limits<short>::max() && KaltName(shortArgument(n + 1))->xltype == xl::xltypeStr) ++n;
         count = n;
     }
     return count;
@@ -283,11 +202,8 @@ int kaltra_fluid_count(void) {
 int kaltra_function_count(void) { return functionTable().count; }
 
 int kaltra_function_find(const char* name) {
-    if (name == nullptr) return -1;
-    const FunctionTable& table = functionTable();
-    for (int i = 0; i < table.count; ++i)
-        if (sameName(table.function[i].row->entryName, name)) return i;
-    return -1;
+    const TableFunction* f = kaltra::findTableFunction(name);
+    return f != nullptr ? static_cast<int>(f - functionTable().function) : -1;
 }
 
 const char* kaltra_function_name(int function) {
@@ -325,7 +241,7 @@ const char* kaltra_argument_help(int function, int argument) {
 int kaltra_evaluate(int function, const char* fluid, int dimensions, const ptrdiff_t* shape,
                     const void* const* arguments, const ptrdiff_t* const* strides, double* answers) {
     const TableFunction* f = tableFunction(function);
-    if (f == nullptr || f->shape == Shape::unknown) return KALTRA_BAD_FUNCTION;
+    if (f == nullptr || f->shape == kaltra::CallShape::unknown) return KALTRA_BAD_FUNCTION;
     if (dimensions < 0 || dimensions > KALTRA_MAX_DIMENSIONS || (dimensions > 0 && shape == nullptr))
         return KALTRA_BAD_SHAPE;
     ptrdiff_t elements = 1;
@@ -335,28 +251,32 @@ int kaltra_evaluate(int function, const char* fluid, int dimensions, const ptrdi
         elements *= shape[d];
     }
 
-    // The array arguments: every argument but the fluid text, in table order.
+    // The array arguments: every argument but the fluid text, in table order, each with its
+    // place in the call.
+    kaltra::WorksheetArguments x = {fluid, 0.0, 0.0, 0, 0};
     ArrayArgument arrays[kaltra::kMaxArguments];
-    int count = 0;
+    int count = 0, numbers = 0, integers = 0;
     for (int a = 0; a < f->arguments; ++a) {
-        const char kind = f->row[1 + a].typeCode;
+        const char kind = f->codes[a];
         if (kind == 'C') continue;
         if (arguments == nullptr || arguments[count] == nullptr) return KALTRA_MISSING_ARRAY;
-        arrays[count] = {kind, static_cast<const char*>(arguments[count]),
+        const bool number = kind == 'B';
+        arrays[count] = {static_cast<const char*>(arguments[count]),
                          strides != nullptr && dimensions > 0 ? strides[count] : nullptr,
-                         kind == 'B' ? sizeof(double) : sizeof(int)};
+                         number ? sizeof(double) : sizeof(int),
+                         number ? &kaltra::doubleArgument(x, numbers++) : nullptr,
+                         number ? nullptr : &kaltra::integerArgument(*f, x, integers++)};
         ++count;
     }
     if (elements == 0) return KALTRA_OK;
     if (answers == nullptr) return KALTRA_MISSING_ARRAY;
 
     ptrdiff_t index[KALTRA_MAX_DIMENSIONS] = {};
-    CallArguments x = {fluid, {0.0, 0.0}, {0, 0}};
     int status = KALTRA_OK;
     Guard guard(WorksheetLock);
     for (ptrdiff_t i = 0; i < elements; ++i) {
-        readElements(arrays, count, x);
-        const xl::XLOPER* result = callFunction(*f, x);
+        readElements(arrays, count);
+        const xl::XLOPER* result = kaltra::callTableFunction(*f, x);
         answers[i] = numberOf(result);
         if (result->xltype != xl::xltypeNum && result->xltype != xl::xltypeInt) status = KALTRA_NOT_A_NUMBER;
         advance(arrays, count, dimensions, shape, index);

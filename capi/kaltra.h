@@ -24,8 +24,8 @@
  *
  * ---- Answers ---------------------------------------------------------------------------------
  * Number functions return the number. KALTRA_FAILURE_MARK (-999) is the add-in's answer when a
- * fluid cannot answer: unknown name, a fluid without coefficient sets or without transport
- * data, a non-finite input, a state the equation of state has no answer for.
+ * fluid cannot answer: unknown name, a fluid without transport data (R31's viscosity and
+ * conductivity), a non-finite input, a state the equation of state has no answer for.
  * Text functions write the text into a caller's buffer (zero-terminated, cut to fit; a buffer
  * of KALTRA_TEXT_SIZE bytes holds every text) and return 0, or the add-in's error value (2235,
  * 2242, 2249 for a catalogue index outside 1 to kaltra_fluid_count()) with an empty text.

@@ -124,7 +124,9 @@ int matchIndex(const char* text) {
 }
 
 // The first lookup of a cubic-form record completes its reference state; both reference
-// constants are still exactly zero until then.
+// constants are still exactly zero until then. (A row the coefficient fitter has not fitted
+// yet holds zeros for its sets and is left incomplete until it has them: the fitter looks it
+// up before it fits.)
 void completeOnFirstLookup(const RefrigerantRecord& record) {
     const double* k = constantsOf(record);
     if (isCubicForm(record) && k[slot::energyRef] == 0.0 && k[slot::entropyRef] == 0.0 &&

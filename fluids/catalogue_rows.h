@@ -3,7 +3,9 @@
 // records, constant blocks and per-fluid tables of the add-in and its fitter are made from
 // these rows (fluids/catalogue_data.cpp).
 //
-// Columns: name, formula, long name (the lookup keys, bytes exactly as answered);
+// Columns: name, formula, long name (the lookup keys, bytes exactly as answered; the spellings
+// "Trichloromonofuoromethane" (R11), "TetraFlouroEthane" (R134a) and "CH3CCIF2" (R142b, with a
+// capital I) are the catalogue's own published texts that users type, kept as they are);
 // {maxTemp degF, maxPressure psia, {critTemp degF, critPressure psia, critVolume ft3/lbm,
 // critZ, minTemp degF, minPressure psia, minLiquidVolume ft3/lbm, molarMass lbm/lbmol,
 // gasConstant BTU/(lbm degR), gamma}}; the coefficient sets; the transport scales

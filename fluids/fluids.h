@@ -191,8 +191,9 @@ void establishReferenceState(const RefrigerantRecord& record);
 inline const double* constantsOf(const RefrigerantRecord& record) { return record.constants->slots; }
 inline bool isCubicForm(const RefrigerantRecord& record) { return record.constants->slots[slot::gamma] <= 0.0; }
 
-// True when the fluid's fitted coefficient sets are present. Fluids whose sets have not
-// been supplied yet hold only their scalar constants; no property may be computed for them.
+// True when the fluid's coefficient sets are filled in (not all zero). Every catalogue row
+// has its sets, and a test holds the catalogue to that, so the worksheet layer never asks;
+// the coefficient fitter asks, to tell a row it has fitted from a new one it has not.
 bool hasCoefficientSets(const RefrigerantRecord& record);
 
 // Vapor-pressure coefficients A, B, C, D of either form.
@@ -215,6 +216,14 @@ enum UnitSystem : int {
 };
 
 inline int unitSystem(int units) { return units & 7; }
+
+// Density, lbm/ft3 -> kg/m3 (and so specific volume, m3/kg -> ft3/lbm). The exact factor is
+// 16.018463373960...; three roundings of it are published, each with the formula it serves,
+// and each stays where it is, deliberately, because every answer through it depends on its
+// last digits:
+constexpr double kKgM3PerLbmFt3Units = 16.01846353;         // the unit table's specific volumes
+constexpr double kKgM3PerLbmFt3Viscosity = 16.018;          // rho* of water's viscosity equation
+constexpr double kKgM3PerLbmFt3Conductivity = 16.01846337;  // rho of water's conductivity equation
 
 double temperatureIn(int units, double x);
 double temperatureOut(int units, double x);

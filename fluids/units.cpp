@@ -17,8 +17,8 @@ constexpr double kPsiaPerKPa = 0.1450377377;
 constexpr double kPsiaPerKgfCm2 = 14.22334331;
 constexpr double kPsiaPerGfCm2 = 0.01422334331;
 
-constexpr double kFt3LbmPerM3Kg = 16.01846353;
-constexpr double kFt3LbmPerCm3G = 0.01601846353;
+constexpr double kFt3LbmPerM3Kg = kKgM3PerLbmFt3Units;
+constexpr double kFt3LbmPerCm3G = 0.01601846353;  // the unit table's, written as a thousandth of the above
 
 constexpr double kKJKgPerBtuLbm = 2.326;
 constexpr double kKJKgCPerBtuLbmF = 4.1868;

@@ -10,7 +10,8 @@ namespace {
 // The answer to a name that matches no fluid; it is never converted.
 constexpr double kUnknownFluid = -999.0;
 
-// Error values of the three index functions for an index outside the catalogue.
+// Error values of the three index functions for an index outside the catalogue: the add-in's
+// own published codes, outside Excel's error codes, kept as they are.
 constexpr int kNameIndexError = 2235;
 constexpr int kLongNameIndexError = 2242;
 constexpr int kFormulaIndexError = 2249;

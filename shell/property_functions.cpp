@@ -268,7 +268,7 @@ double compressibility(const RefrigerantRecord& record, double t, double p, doub
     const double* k = constantsOf(record);
     const double pr = p / k[slot::critPressure];
     const double vr = v / k[slot::critVolume];
-    const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double tr = reducedTemperature(k, t);
     return k[slot::critZ] * pr * vr / tr;
 }
 

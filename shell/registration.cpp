@@ -295,6 +295,8 @@ int registerFunctions(const RegistrationEntry* table, int maxArgumentHelps) {
         }
         releaseCountedTexts(made, madeCount);
         if (code != xl::xlretSuccess) {
+            // Excel's file-name value is released on this path too, before the alert.
+            Excel4(xl::xlFree, nullptr, 1, &fileName);
             showAlert(RegisterFailedMessage);
             return 0;
         }

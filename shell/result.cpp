@@ -5,6 +5,12 @@
 
 #include "shell/shell.h"
 
+// The core is compiled without exceptions (KALTRA_CORE_OPTIONS, CMakeLists.txt): a failure is
+// a fixed answer, and no exception may ever reach Excel's C interface.
+#if defined(__cpp_exceptions)
+#error "the core is compiled with -fno-exceptions"
+#endif
+
 namespace kaltra {
 
 xl::XLOPER SharedResult;

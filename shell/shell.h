@@ -27,6 +27,8 @@ xl::LPXLOPER TextResult(const char* text);
 // An R row also carries the exported function itself, so that a host other than Excel can
 // call every function from this one table. Its type is the one the argument codes spell:
 // the member named by them (ofCBI for a text, a double and an integer) is the one set.
+// shell/table_functions.h reads the table that way for the C interface, the tests and the
+// benchmarks: this table is the one list of the worksheet functions.
 union WorksheetEntryPoint {
     const void* none;  // argument rows and empty rows
     xl::LPXLOPER(KALT_PASCAL* ofI)(short);

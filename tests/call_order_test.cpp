@@ -110,17 +110,6 @@ bool meets(const Case& c, const Answer& a) {
 
 // ---- The caches ---------------------------------------------------------------------------
 
-// Fills every coefficient cache at a reduced temperature far below any fluid's range, so that
-// the next call of each recomputes, exactly as an empty cache does.
-void emptyCaches() {
-    constexpr double kTrBelowEveryRange = 0.01;
-    const RefrigerantRecord& record = *findRefrigerant("R11");
-    mbwrPressure(record, kTrBelowEveryRange, 1.0);
-    mbwrPressureSlope(record, kTrBelowEveryRange, 1.0);
-    mbwrResidual(record, kTrBelowEveryRange, 1.0);
-    mbwrResidualDT(record, kTrBelowEveryRange, 1.0);
-}
-
 // The reduced temperature of a case's temperature argument as the function bounds it, for the
 // report; NaN for a function without one (its engine temperatures are its own).
 double reducedTemperatureOf(const Case& c) {
@@ -135,13 +124,13 @@ double reducedTemperatureOf(const Case& c) {
     const double hi = saturation ? k[slot::critTemp] : r->maxTemp;
     if (t > hi) t = hi;
     if (k[slot::minTemp] > t) t = k[slot::minTemp];
-    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    return reducedTemperature(k, t);
 }
 
 // The record a case's fluid text selects (null for the functions of an index or for no match).
 const RefrigerantRecord* recordOf(const Case& c) {
-    const std::string& f = c.function;
-    if (f == "KaltUnits" || f == "KaltName" || f == "KaltLongName" || f == "KaltForm") return nullptr;
+    const test::WorksheetFunction* f = test::worksheetFunction(c.function);
+    if (f == nullptr || f->codes[0] != 'C') return nullptr;
     return findRefrigerant(c.args[0].c_str());
 }
 
@@ -154,7 +143,7 @@ struct Explanation {
 // before it run again, then it.
 bool missComesBack(const std::vector<Case>& cases, const std::vector<int>& order, std::size_t at, std::size_t k,
                    const Answer& missed) {
-    emptyCaches();
+    resetCoefficientCaches();
     for (std::size_t j = at - k; j < at; ++j) callCase(cases[order[j]]);
     return answerOf(callCase(cases[order[at]])) == missed;
 }
@@ -187,11 +176,11 @@ Explanation cacheRuleExplains(const std::vector<Case>& cases, const std::vector<
     e.replayed = hi;
     // The caches alone carry the miss: emptied between the replayed cases and the case, the
     // case answers as it does alone.
-    emptyCaches();
+    resetCoefficientCaches();
     const Answer alone = answerOf(callCase(c));
-    emptyCaches();
+    resetCoefficientCaches();
     for (std::size_t j = at - hi; j < at; ++j) callCase(cases[order[j]]);
-    emptyCaches();
+    resetCoefficientCaches();
     if (!(answerOf(callCase(c)) == alone)) return e;
     // The earliest replayed case, without which the miss does not come back, left a cache the
     // case then used: it must be on the same record of the MBWR form.
@@ -226,7 +215,7 @@ struct OrderResult {
 OrderResult runInOrder(const std::vector<Case>& cases, const std::vector<int>& order) {
     OrderResult result;
     std::vector<Answer> answers(order.size());
-    emptyCaches();
+    resetCoefficientCaches();
     for (std::size_t i = 0; i < order.size(); ++i) answers[i] = answerOf(callCase(cases[order[i]]));
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Case& c = cases[order[i]];
@@ -234,7 +223,7 @@ OrderResult runInOrder(const std::vector<Case>& cases, const std::vector<int>& o
             ++result.passed;
             continue;
         }
-        emptyCaches();
+        resetCoefficientCaches();
         if (!meets(c, answerOf(callCase(c)))) {
             ++result.failedAlone;
             continue;

@@ -51,7 +51,7 @@ TEST(ReferenceState, R13b1IsCompletedOnceAtItsFirstLookup) {
         EXPECT_NE(after.entropyRef, 0.0) << "R13b1 entropyRef after the first lookup";
         EXPECT_NE(after.energyRef, 0.0) << "R13b1 energyRef after the first lookup";
         const double* k = constantsOf(stored);
-        const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        const double trMin = reducedTemperature(k, k[slot::minTemp]);
         EXPECT_EQ(after.minPressure, k[slot::critPressure] * vaporPressureRatio(stored, trMin))
             << "R13b1 minPressure is the vapor pressure at minTemp";
         const double liquidVr = cubicVolume(stored, trMin, after.minPressure / k[slot::critPressure], kLiquidRoot);
@@ -94,7 +94,7 @@ TEST(ReferenceState, ZeroOfEnergyAndEntropy) {
     for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
         const double* k = constantsOf(*r);
         const double t = k[slot::minTemp], v = k[slot::minLiquidVolume];
-        const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        const double tr = reducedTemperature(k, t);
         const double s = entropyTV(*r, t, v);
         const double a = reducedHelmholtz(*r, tr, k[slot::critVolume] / v);
         EXPECT_NEAR(s, 0.0, 1e-9) << r->name << " s at (minTemp, minLiquidVolume) = " << s;
@@ -154,13 +154,12 @@ TEST(Helmholtz, EntropyPressureAndEnthalpyFollowFromTheHelmholtzEnergy) {
 TEST(Helmholtz, DiluteGasEnthalpyFollowsTheIdealGasHeatCapacity) {
     for (const RefrigerantRecord* r : fluidsWithCoefficients()) {
         const double* k = constantsOf(*r);
-        const double tcAbs = k[slot::critTemp] + kRankineOffset;
         const double vc = k[slot::critVolume];
         for (double t : {k[slot::minTemp] + 50.0, k[slot::critTemp], k[slot::critTemp] + 400.0}) {
             const double h8 = enthalpyTV(*r, t, 1e8 * vc);
             const double h10 = enthalpyTV(*r, t, 1e10 * vc);
             EXPECT_NEAR(h8, h10, 1e-4) << r->name << " T=" << t << ": h at 1e8 vc " << h8 << ", at 1e10 vc " << h10;
-            const double tr = (t + kRankineOffset) / tcAbs;
+            const double tr = reducedTemperature(k, t);
             double cp0;
             if (isCubicForm(*r)) {
                 const double* c = k + slot::cubicIdealGasCoeffs;
@@ -323,7 +322,7 @@ TEST(SpecificHeat, DiluteVaporAndLiquidLimits) {
         // where the fluid's lowest saturation pressure is a small fraction of the critical. R31's
         // Newton-only density path accepts any iterate within 1e-7 in Pr, which at such
         // pressures is its starting guess, so its dilute states are left out.
-        if (k[slot::minPressure] < 1e-3 * k[slot::critPressure] && std::string(r->name) != "R31") {
+        if (k[slot::minPressure] < 1e-3 * k[slot::critPressure] && !isNewtonOnlyFluid(*r)) {
             const double tVapor = tc - 20.0, pVapor = 2.0 * k[slot::minPressure];
             const double difference = specificHeatCp(*r, tVapor, pVapor) - specificHeatCv(*r, tVapor, pVapor);
             EXPECT_NEAR(difference, gas, 0.01 * gas) << r->name << " dilute vapor T=" << tVapor << " P=" << pVapor

@@ -18,6 +18,7 @@
 
 #include "capi/kaltra.h"
 #include "shell/shell.h"
+#include "shell/table_functions.h"
 
 namespace kaltra::test {
 
@@ -77,16 +78,12 @@ struct CallValues {
 };
 
 // The worksheet function itself, in the test program's own core, through the table's R row.
-inline Answer worksheetAnswer(const RegistrationEntry& row, const std::string& codes, const CallValues& x) {
-    const WorksheetEntryPoint& f = row.function;
-    auto i = [&](int k) { return static_cast<short>(x.integers[k]); };
-    if (codes == "I") return answerOf(f.ofI(i(0)));
-    if (codes == "II") return answerOf(f.ofII(i(0), i(1)));
-    if (codes == "C") return answerOf(f.ofC(x.fluid));
-    if (codes == "CI") return answerOf(f.ofCI(x.fluid, i(0)));
-    if (codes == "CBI") return answerOf(f.ofCBI(x.fluid, x.numbers[0], i(0)));
-    if (codes == "CBBI") return answerOf(f.ofCBBI(x.fluid, x.numbers[0], x.numbers[1], i(0)));
-    return {};
+inline Answer worksheetAnswer(const TableFunction& f, const CallValues& x) {
+    WorksheetArguments call{x.fluid, 0.0, 0.0, 0, 0};
+    for (std::size_t k = 0; k < x.numbers.size(); ++k) doubleArgument(call, static_cast<int>(k)) = x.numbers[k];
+    for (std::size_t k = 0; k < x.integers.size(); ++k)
+        integerArgument(f, call, static_cast<int>(k)) = static_cast<short>(x.integers[k]);
+    return answerOf(callTableFunction(f, call));
 }
 
 // A scalar entry point of libkaltra.so, found by its name kaltra_<function>.
@@ -165,27 +162,6 @@ inline Answer asEvaluated(const Answer& worksheet) {
     else if (worksheet.kind == 'I') a.bits = bitsOf(static_cast<double>(worksheet.code));
     else a.bits = bitsOf(std::numeric_limits<double>::quiet_NaN());
     return a;
-}
-
-// The functions of the test program's own table: R row, argument codes and argument names.
-struct TableRow {
-    const RegistrationEntry* row;
-    std::string codes;
-    std::vector<std::string> argumentNames;
-};
-
-inline std::vector<TableRow> tableRows() {
-    std::vector<TableRow> rows;
-    for (const RegistrationEntry* e = RegistrationTable; e->typeCode == 'R';) {
-        TableRow r{e, "", {}};
-        for (++e; e->typeCode != 0; ++e) {
-            r.codes += e->typeCode;
-            r.argumentNames.push_back(e->entryName);
-        }
-        rows.push_back(r);
-        ++e;
-    }
-    return rows;
 }
 
 }  // namespace kaltra::test

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ namespace {
 using kaltra::test::Answer;
 using kaltra::test::CallValues;
 using kaltra::test::ScalarEntry;
-using kaltra::test::TableRow;
+using kaltra::TableFunction;
+using Rows = std::span<const TableFunction>;
 
 // Both copies of the core start from the same cache state: one call, the same on both.
 void alignCaches() {
@@ -31,10 +33,10 @@ void alignCaches() {
     kaltra_KaltPsat("R11", -1000.0, 0);
 }
 
-std::vector<ScalarEntry> scalarEntries(const std::vector<TableRow>& rows) {
+std::vector<ScalarEntry> scalarEntries(Rows rows) {
     std::vector<ScalarEntry> entries;
-    for (const TableRow& r : rows) {
-        ScalarEntry e{r.row->entryName, r.codes, nullptr};
+    for (const TableFunction& r : rows) {
+        ScalarEntry e{r.name, r.codes, nullptr};
         e.address = dlsym(kaltra::test::capiLibrary(), ("kaltra_" + e.name).c_str());
         entries.push_back(e);
     }
@@ -68,28 +70,29 @@ double shownIn(int units, const std::string& quantity, double x) {
 }
 
 struct SweepCall {
-    const TableRow* function;
+    const TableFunction* function;
     std::string fluid;
     CallValues values;
     std::string what;
 };
 
 // Every call of the sweep, built before any is made.
-std::vector<SweepCall> sweepCalls(const std::vector<TableRow>& rows) {
+std::vector<SweepCall> sweepCalls(Rows rows) {
     const int unitCodes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, -1};
     std::vector<SweepCall> calls;
     const int fluids = kaltra_fluid_count();
-    for (const TableRow& r : rows) {
-        if (r.codes.find('C') == std::string::npos) {
+    for (const TableFunction& r : rows) {
+        const std::string codes = r.codes;
+        if (codes.find('C') == std::string::npos) {
             // The label and index functions: every unit code and label row, every index.
             for (int a = -1; a <= 11; ++a)
-                for (int b = -1; b <= (r.codes == "II" ? 11 : -1); ++b) {
+                for (int b = -1; b <= (codes == "II" ? 11 : -1); ++b) {
                     SweepCall c{&r, "", {}, ""};
-                    c.values.integers = r.codes == "II" ? std::vector<int>{a, b} : std::vector<int>{a};
+                    c.values.integers = codes == "II" ? std::vector<int>{a, b} : std::vector<int>{a};
                     c.what = std::to_string(a) + ", " + std::to_string(b);
                     calls.push_back(c);
                 }
-            for (int index = 0; index <= fluids + 1 && r.codes == "I"; ++index) {
+            for (int index = 0; index <= fluids + 1 && codes == "I"; ++index) {
                 SweepCall c{&r, "", {}, std::to_string(index)};
                 c.values.integers = {index};
                 calls.push_back(c);
@@ -100,10 +103,10 @@ std::vector<SweepCall> sweepCalls(const std::vector<TableRow>& rows) {
             const kaltra::RefrigerantRecord& record = *kaltra::recordAt(index);
             std::vector<std::vector<double>> grids;
             std::vector<std::string> quantities;
-            for (std::size_t a = 0; a < r.codes.size(); ++a)
-                if (r.codes[a] == 'B') {
-                    quantities.push_back(r.argumentNames[a]);
-                    grids.push_back(sweepValues(record, r.argumentNames[a]));
+            for (std::size_t a = 0; a < codes.size(); ++a)
+                if (codes[a] == 'B') {
+                    quantities.push_back(r.row[1 + a].entryName);
+                    grids.push_back(sweepValues(record, r.row[1 + a].entryName));
                 }
             const std::size_t first = grids.empty() ? 1 : grids[0].size();
             const std::size_t second = grids.size() < 2 ? 1 : grids[1].size();
@@ -117,7 +120,7 @@ std::vector<SweepCall> sweepCalls(const std::vector<TableRow>& rows) {
                             c.values.numbers.push_back(x);
                             c.what += ", " + quantities[q] + " " + std::to_string(x);
                         }
-                        if (r.codes.find('I') != std::string::npos) c.values.integers = {units};
+                        if (codes.find('I') != std::string::npos) c.values.integers = {units};
                         calls.push_back(c);
                     }
         }
@@ -127,7 +130,7 @@ std::vector<SweepCall> sweepCalls(const std::vector<TableRow>& rows) {
 }
 
 TEST(CapiSweep, EveryScalarEntryPointAnswersTheWorksheetFunctionsBits) {
-    const std::vector<TableRow> rows = kaltra::test::tableRows();
+    const Rows rows = kaltra::test::worksheetFunctions();
     ASSERT_NE(kaltra::test::capiLibrary(), nullptr) << dlerror();
     const std::vector<ScalarEntry> entries = scalarEntries(rows);
     std::vector<SweepCall> calls = sweepCalls(rows);
@@ -137,7 +140,7 @@ TEST(CapiSweep, EveryScalarEntryPointAnswersTheWorksheetFunctionsBits) {
     for (const SweepCall& c : calls) {
         const ScalarEntry& e = entries[c.function - rows.data()];
         ASSERT_NE(e.address, nullptr) << "libkaltra.so does not export kaltra_" << e.name;
-        const Answer expected = kaltra::test::worksheetAnswer(*c.function->row, c.function->codes, c.values);
+        const Answer expected = kaltra::test::worksheetAnswer(*c.function, c.values);
         const Answer got = kaltra::test::scalarAnswer(e, c.values);
         ASSERT_EQ(got, expected) << e.name << "(" << c.what << "): kaltra_" << e.name << " "
                                  << kaltra::test::describe(got) << ", worksheet " << kaltra::test::describe(expected);
@@ -148,43 +151,42 @@ TEST(CapiSweep, EveryScalarEntryPointAnswersTheWorksheetFunctionsBits) {
 }
 
 TEST(CapiSweep, TheArrayEntryPointAnswersTheWorksheetFunctionsBits) {
-    const std::vector<TableRow> rows = kaltra::test::tableRows();
+    const Rows rows = kaltra::test::worksheetFunctions();
     std::vector<SweepCall> calls = sweepCalls(rows);
     alignCaches();
     for (const SweepCall& c : calls) {
         const int function = static_cast<int>(c.function - rows.data());
-        const Answer expected = kaltra::test::worksheetAnswer(*c.function->row, c.function->codes, c.values);
+        const Answer expected = kaltra::test::worksheetAnswer(*c.function, c.values);
         int status = -100;
         const Answer got = kaltra::test::evaluatedAnswer(function, c.function->codes, c.values, &status);
         ASSERT_EQ(got, kaltra::test::asEvaluated(expected))
-            << c.function->row->entryName << "(" << c.what << "): kaltra_evaluate " << kaltra::test::describe(got)
+            << c.function->name << "(" << c.what << "): kaltra_evaluate " << kaltra::test::describe(got)
             << ", worksheet " << kaltra::test::describe(expected);
         const bool number = expected.kind == 'N' || expected.kind == 'I';
-        ASSERT_EQ(status, number ? KALTRA_OK : KALTRA_NOT_A_NUMBER) << c.function->row->entryName << "(" << c.what << ")";
+        ASSERT_EQ(status, number ? KALTRA_OK : KALTRA_NOT_A_NUMBER) << c.function->name << "(" << c.what << ")";
     }
 }
 
 // ---- Conformance cases --------------------------------------------------------------------
 
 TEST(CapiConformance, EveryCaseAnswersTheWorksheetFunctionsBits) {
-    const std::vector<TableRow> rows = kaltra::test::tableRows();
-    const std::vector<ScalarEntry> entries = scalarEntries(rows);
+    const std::vector<ScalarEntry> entries = scalarEntries(kaltra::test::worksheetFunctions());
     const std::vector<kaltra::test::ConformanceCase> cases = kaltra::test::readConformanceCases();
     ASSERT_GT(cases.size(), 1000u) << "conformance cases not read";
     alignCaches();
     for (const kaltra::test::ConformanceCase& c : cases) {
         const int function = kaltra_function_find(c.function.c_str());
         ASSERT_GE(function, 0) << c.function;
-        const TableRow& r = rows[function];
+        const TableFunction& r = kaltra::test::worksheetFunctions()[function];
         CallValues x;
         int next = 0;
-        for (char code : r.codes) {
+        for (const char* code = r.codes; *code != '\0'; ++code) {
             const std::string& argument = c.args[next++];
-            if (code == 'C') x.fluid = argument.c_str();
-            if (code == 'B') x.numbers.push_back(std::strtod(argument.c_str(), nullptr));
-            if (code == 'I') x.integers.push_back(static_cast<short>(std::strtol(argument.c_str(), nullptr, 10)));
+            if (*code == 'C') x.fluid = argument.c_str();
+            if (*code == 'B') x.numbers.push_back(std::strtod(argument.c_str(), nullptr));
+            if (*code == 'I') x.integers.push_back(static_cast<short>(std::strtol(argument.c_str(), nullptr, 10)));
         }
-        const Answer expected = kaltra::test::worksheetAnswer(*r.row, r.codes, x);
+        const Answer expected = kaltra::test::worksheetAnswer(r, x);
         const Answer got = kaltra::test::scalarAnswer(entries[function], x);
         EXPECT_EQ(got, expected) << "case " << c.id << " " << c.function << ": kaltra_" << c.function << " "
                                  << kaltra::test::describe(got) << ", worksheet " << kaltra::test::describe(expected);
@@ -195,21 +197,8 @@ TEST(CapiConformance, EveryCaseAnswersTheWorksheetFunctionsBits) {
 // answer the conformance formulas, in the same order, with the same printed digits.
 TEST(CapiConformance, KaltraCPrintsWhatTheKaltraHostPrints) {
     std::string formulas;
-    for (const kaltra::test::ConformanceCase& c : kaltra::test::readConformanceCases()) {
-        const bool text = c.function != "KaltUnits" && c.function != "KaltName" && c.function != "KaltLongName" &&
-                          c.function != "KaltForm";
-        std::string formula = c.function + "(";
-        for (int i = 0; i < c.nargs; ++i) {
-            std::string argument = c.args[i];
-            if (i == 0 && text) {
-                std::string quoted = "\"";
-                for (char ch : argument) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-                argument = quoted + "\"";
-            }
-            formula += (i ? ", " : "") + argument;
-        }
-        formulas += formula + ")\n";
-    }
+    for (const kaltra::test::ConformanceCase& c : kaltra::test::readConformanceCases())
+        formulas += kaltra::test::formulaOf(c) + "\n";
     kaltra::test::Scratch scratch;
     const kaltra::test::Outcome host = scratch.kaltra({}, formulas);
     const kaltra::test::Outcome c = scratch.run(kaltra::test::shellQuoted(KALTRA_C_PATH), formulas);
@@ -383,22 +372,25 @@ TEST(CapiErrors, TextBuffersAreFilledOnlyAsFarAsTheyReach) {
 
 // ---- The function table -------------------------------------------------------------------
 
+// Read here row by row, apart from the reader the interface uses (shell/table_functions.h).
 TEST(CapiTable, IsTheRegistrationTable) {
-    const std::vector<TableRow> rows = kaltra::test::tableRows();
-    ASSERT_EQ(kaltra_function_count(), static_cast<int>(rows.size()));
-    ASSERT_EQ(kaltra_function_count(), kaltra::kFunctionCount);
-    for (int f = 0; f < kaltra_function_count(); ++f) {
-        const TableRow& r = rows[f];
-        EXPECT_STREQ(kaltra_function_name(f), r.row->entryName);
-        EXPECT_STREQ(kaltra_function_help(f), r.row->helpText);
-        ASSERT_EQ(kaltra_argument_count(f), static_cast<int>(r.codes.size())) << r.row->entryName;
-        for (int a = 0; a < kaltra_argument_count(f); ++a) {
-            EXPECT_EQ(kaltra_argument_kind(f, a), r.codes[a]) << r.row->entryName << " argument " << a;
-            EXPECT_STREQ(kaltra_argument_name(f, a), r.argumentNames[a].c_str());
-            EXPECT_STREQ(kaltra_argument_help(f, a), r.row[1 + a].helpText);
+    int f = 0;
+    for (const kaltra::RegistrationEntry* row = kaltra::RegistrationTable; row->typeCode == 'R'; ++f) {
+        const char* name = row->entryName;
+        EXPECT_STREQ(kaltra_function_name(f), name);
+        EXPECT_STREQ(kaltra_function_help(f), row->helpText);
+        EXPECT_EQ(kaltra_function_find(name), f);
+        int a = 0;
+        for (++row; row->typeCode != 0; ++row, ++a) {
+            EXPECT_EQ(kaltra_argument_kind(f, a), row->typeCode) << name << " argument " << a;
+            EXPECT_STREQ(kaltra_argument_name(f, a), row->entryName) << name << " argument " << a;
+            EXPECT_STREQ(kaltra_argument_help(f, a), row->helpText) << name << " argument " << a;
         }
-        EXPECT_EQ(kaltra_function_find(r.row->entryName), f);
+        EXPECT_EQ(kaltra_argument_count(f), a) << name;
+        ++row;  // the empty row closing the function
     }
+    EXPECT_EQ(kaltra_function_count(), f);
+    EXPECT_EQ(kaltra_function_count(), kaltra::kFunctionCount);
     EXPECT_EQ(kaltra_function_find("kalthoftp"), kaltra_function_find("KaltHofTP")) << "letter case does not count";
     const char* unknown[] = {"KaltNothing", "", "KaltPsat ", nullptr};
     for (const char* name : unknown) EXPECT_EQ(kaltra_function_find(name), -1) << (name ? name : "(null)");

@@ -50,7 +50,7 @@ public:
         if (f->doubles >= 1) x.a = a[0];
         if (f->doubles == 2) x.b = a[1];
         ++calls;
-        return numberOf(f->call(x));
+        return numberOf(kaltra::callTableFunction(*f, x));
     }
 
     std::string text(const char* function, std::initializer_list<double> arguments) const override {
@@ -60,7 +60,7 @@ public:
         Arguments x{"", 0.0, 0.0, 0, static_cast<short>(a.back())};
         if (a.size() == 2) x.units = static_cast<short>(a[0]);
         ++calls;
-        return textOf(f->call(x));
+        return textOf(kaltra::callTableFunction(*f, x));
     }
 
     mutable int calls = 0;
@@ -79,10 +79,7 @@ TEST(ChartTracing, InProcessCallsDrawWhatKaltraChartWrites) {
         int units;
     };
     std::vector<Case> cases;
-    for (int i = 0; i < kaltra::kCatalogueSize; ++i) {
-        if (kaltra::hasCoefficientSets(kaltra::kCatalogue[i])) cases.push_back({kaltra::kCatalogue[i].name, 1});
-    }
-    ASSERT_GE(cases.size(), 5u) << "at least the five published fluids have their sets";
+    for (int i = 0; i < kaltra::kCatalogueSize; ++i) cases.push_back({kaltra::kCatalogue[i].name, 1});
     for (const Case& other : {Case{"R134a", 0}, Case{"R717", 3}, Case{"R22", 7}, Case{"R13b1", 2}, Case{"r134a", 6}}) {
         cases.push_back(other);
     }

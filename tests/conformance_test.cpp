@@ -7,46 +7,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "fluids/fluids.h"
 #include "shell/shell.h"
+#include "tests/worksheet_calls.h"
 #include "thermo/thermo.h"
 
 namespace {
 
-using Args = std::array<std::string, 4>;
-
-struct Case {
-    int line;
-    std::string id, function;
-    int nargs;
-    Args args;
-    std::string kind, expected, tol, atol, fragile, group;
-};
-
-// Splits a line on every tab, keeping empty fields.
-std::vector<std::string> splitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type tab = line.find('\t', start);
-        if (tab == std::string::npos) {
-            fields.push_back(line.substr(start));
-            return fields;
-        }
-        fields.push_back(line.substr(start, tab - start));
-        start = tab + 1;
-    }
-}
+using Case = kaltra::test::ConformanceCase;
 
 bool parseDouble(const std::string& text, double& x) {
     if (text.empty()) return false;
@@ -61,62 +37,6 @@ bool parseLong(const std::string& text, long& n) {
     char* end = nullptr;
     n = std::strtol(text.c_str(), &end, 10);
     return end == text.c_str() + text.size();
-}
-
-// Arguments as Excel hands them over: texts as they stand, doubles, 16-bit integers.
-const char* text(const std::string& s) { return s.c_str(); }
-double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
-short code(const std::string& s) { return static_cast<short>(std::strtol(s.c_str(), nullptr, 10)); }
-
-using Adapter = xl::LPXLOPER (*)(const Args&);
-
-struct Entry {
-    const char* name;
-    int nargs;
-    Adapter call;
-};
-
-// Each worksheet function, called with its arguments in registration order.
-const Entry kFunctions[] = {
-    {"KaltUnits", 2, [](const Args& a) { return KaltUnits(code(a[0]), code(a[1])); }},
-    {"KaltName", 1, [](const Args& a) { return KaltName(code(a[0])); }},
-    {"KaltLongName", 1, [](const Args& a) { return KaltLongName(code(a[0])); }},
-    {"KaltForm", 1, [](const Args& a) { return KaltForm(code(a[0])); }},
-    {"KaltIndex", 1, [](const Args& a) { return KaltIndex(text(a[0])); }},
-    {"KaltMW", 1, [](const Args& a) { return KaltMW(text(a[0])); }},
-    {"KaltZc", 1, [](const Args& a) { return KaltZc(text(a[0])); }},
-    {"KaltTmax", 2, [](const Args& a) { return KaltTmax(text(a[0]), code(a[1])); }},
-    {"KaltPmax", 2, [](const Args& a) { return KaltPmax(text(a[0]), code(a[1])); }},
-    {"KaltPsat", 3, [](const Args& a) { return KaltPsat(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltTsat", 3, [](const Args& a) { return KaltTsat(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltVf", 3, [](const Args& a) { return KaltVf(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltVg", 3, [](const Args& a) { return KaltVg(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltPofTV", 4, [](const Args& a) { return KaltPofTV(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltVofTP", 4, [](const Args& a) { return KaltVofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltZofTV", 4, [](const Args& a) { return KaltZofTV(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltZofTP", 4, [](const Args& a) { return KaltZofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltHf", 3, [](const Args& a) { return KaltHf(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltHg", 3, [](const Args& a) { return KaltHg(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltHofTV", 4, [](const Args& a) { return KaltHofTV(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltHofTP", 4, [](const Args& a) { return KaltHofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltSf", 3, [](const Args& a) { return KaltSf(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltSg", 3, [](const Args& a) { return KaltSg(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltSofTV", 4, [](const Args& a) { return KaltSofTV(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltSofTP", 4, [](const Args& a) { return KaltSofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltTofPH", 4, [](const Args& a) { return KaltTofPH(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltTofPS", 4, [](const Args& a) { return KaltTofPS(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltSt", 3, [](const Args& a) { return KaltSt(text(a[0]), number(a[1]), code(a[2])); }},
-    {"KaltCpofTP", 4, [](const Args& a) { return KaltCpofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltCvofTP", 4, [](const Args& a) { return KaltCvofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltMUofTP", 4, [](const Args& a) { return KaltMUofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltNUofTP", 4, [](const Args& a) { return KaltNUofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-    {"KaltTKofTP", 4, [](const Args& a) { return KaltTKofTP(text(a[0]), number(a[1]), number(a[2]), code(a[3])); }},
-};
-
-const Entry* findFunction(const std::string& name) {
-    for (const Entry& entry : kFunctions)
-        if (name == entry.name) return &entry;
-    return nullptr;
 }
 
 std::string hexOf(const char* bytes, int count) {
@@ -186,45 +106,11 @@ std::string mismatch(const Case& c, const xl::XLOPER* r) {
     return "unknown kind in the file";
 }
 
-std::vector<Case> readCases(const std::string& path, std::vector<std::string>& problems) {
-    std::vector<Case> cases;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        problems.push_back("cannot open " + path);
-        return cases;
-    }
-    std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (lineNumber == 1 || line.empty()) continue;  // header
-        const std::vector<std::string> f = splitTabs(line);
-        long nargs = 0;
-        if (f.size() != 13 || !parseLong(f[2], nargs) || nargs < 1 || nargs > 4) {
-            problems.push_back("malformed line " + std::to_string(lineNumber));
-            continue;
-        }
-        cases.push_back(Case{lineNumber, f[0], f[1], static_cast<int>(nargs), {f[3], f[4], f[5], f[6]},
-                             f[7], f[8], f[9], f[10], f[11], f[12]});
-    }
-    return cases;
-}
-
 // Each case is checked as in a fresh process. The four coefficient caches of the MBWR form
 // keep the last fluid and reduced temperature and answer any call within 2^-23 in Tr from
 // that temperature's coefficients, so a case right after one at nearly the same state would
-// see the earlier case's temperature. Filling every cache at a temperature far below any
-// fluid's range makes the case's own first call recompute, exactly as an empty cache does.
-void startWithCachesThatMiss() {
-    constexpr double kTrBelowEveryRange = 0.01;
-    const kaltra::RefrigerantRecord& record = *kaltra::findRefrigerant("R11");
-    kaltra::mbwrPressure(record, kTrBelowEveryRange, 1.0);
-    kaltra::mbwrPressureSlope(record, kTrBelowEveryRange, 1.0);
-    kaltra::mbwrResidual(record, kTrBelowEveryRange, 1.0);
-    kaltra::mbwrResidualDT(record, kTrBelowEveryRange, 1.0);
-}
-
+// see the earlier case's temperature; emptied, the caches make the case's own first call
+// recompute, as at load.
 struct Tally {
     int pass = 0;
     int fail = 0;
@@ -233,7 +119,7 @@ struct Tally {
 
 TEST(Conformance, EveryCaseOfEveryFunctionPasses) {
     std::vector<std::string> problems;
-    const std::vector<Case> cases = readCases(std::string(KALTRA_TEST_DATA) + "/cases.tsv", problems);
+    const std::vector<Case> cases = kaltra::test::readConformanceCases(&problems);
     for (const std::string& p : problems) ADD_FAILURE() << p;
     ASSERT_FALSE(cases.empty()) << "no conformance cases read";
 
@@ -241,17 +127,17 @@ TEST(Conformance, EveryCaseOfEveryFunctionPasses) {
     std::vector<std::string> failures;
     for (const Case& c : cases) {
         Tally& t = tally[c.function];
-        const Entry* entry = findFunction(c.function);
+        const kaltra::TableFunction* f = kaltra::test::worksheetFunction(c.function);
         std::string why;
         std::string got = "-";
-        if (entry == nullptr) {
+        if (f == nullptr) {
             t.missing = true;
             why = "function not implemented";
-        } else if (entry->nargs != c.nargs) {
+        } else if (f->arguments != c.nargs) {
             why = "argument count differs from the function's";
         } else {
-            startWithCachesThatMiss();
-            const xl::XLOPER* r = entry->call(c.args);
+            kaltra::resetCoefficientCaches();
+            const xl::XLOPER* r = kaltra::test::callCase(c);
             got = describe(r);
             why = mismatch(c, r);
         }
@@ -282,8 +168,7 @@ TEST(Conformance, EveryCaseOfEveryFunctionPasses) {
         failTotal += t.fail;
     };
     std::vector<std::string> listed;
-    for (const kaltra::RegistrationEntry* e = kaltra::RegistrationTable; e->typeCode != 0 || e[1].typeCode != 0; ++e)
-        if (e->typeCode == 'R') listed.push_back(e->entryName);
+    for (const kaltra::TableFunction& f : kaltra::test::worksheetFunctions()) listed.push_back(f.name);
     for (const std::string& name : listed) row(name);
     for (const auto& [name, t] : tally)
         if (std::find(listed.begin(), listed.end(), name) == listed.end()) row(name);

@@ -1,5 +1,5 @@
-// The catalogue fluids the engine tests run over: every one whose coefficient sets are
-// present, looked up (and so completed).
+// The catalogue fluids the engine tests run over: every one (each has its coefficient sets,
+// as Catalogue.FormsAndCoefficientSets checks), looked up and so completed.
 #pragma once
 
 #include <vector>
@@ -12,7 +12,7 @@ inline std::vector<const RefrigerantRecord*> fluidsWithCoefficients(bool mbwrOnl
     std::vector<const RefrigerantRecord*> fluids;
     for (int index = 1; index <= kCatalogueSize; ++index) {
         const RefrigerantRecord& r = *recordAt(index);
-        if (hasCoefficientSets(r) && !(mbwrOnly && isCubicForm(r))) fluids.push_back(findRefrigerant(r.name));
+        if (!(mbwrOnly && isCubicForm(r))) fluids.push_back(findRefrigerant(r.name));
     }
     return fluids;
 }
@@ -43,8 +43,6 @@ inline constexpr NewRecord kNewRecords[] = {
 };
 
 // Tr of a temperature in degF.
-inline double reducedTemperatureOf(const RefrigerantRecord& r, double t) {
-    return (t + kRankineOffset) / (constantsOf(r)[slot::critTemp] + kRankineOffset);
-}
+inline double reducedTemperatureOf(const RefrigerantRecord& r, double t) { return reducedTemperature(constantsOf(r), t); }
 
 }  // namespace kaltra::test

@@ -275,6 +275,8 @@ TEST_F(Registration, RefusedRegistrationStopsTheOpenAndKeepsTheEarlierOnes) {
         EXPECT_EQ(standinAlerts()[0].text, "Error: Failed to register the XLL!") << "refusing registration " << k;
         EXPECT_EQ(standinAlerts()[0].kind, 2);
         EXPECT_EQ(standinCallLog().back(), xl::xlcAlert) << "the open returns at once after the alert";
+        EXPECT_EQ(countCalls(xl::xlFree), 1) << "refusing registration " << k << ": the file name is released";
+        EXPECT_EQ(standinOutstandingNames(), 0) << "refusing registration " << k << ": the file name is released";
         EXPECT_EQ(standinMalformedCount(), 0);
     }
 }

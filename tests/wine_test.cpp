@@ -82,21 +82,8 @@ Outcome runWindows(const Scratch& scratch, const WindowsBuild& build, const std:
 
 // ---- The function table -----------------------------------------------------------------
 
-struct TableFunction {
-    std::string name;
-    std::string argumentCodes;  // one of C, B, I per argument
-};
-
-std::vector<TableFunction> tableFunctions() {
-    std::vector<TableFunction> functions;
-    for (const kaltra::RegistrationEntry* row = kaltra::RegistrationTable; row->typeCode != 0;) {
-        TableFunction function{row->entryName, ""};
-        for (++row; row->typeCode != 0; ++row) function.argumentCodes += row->typeCode;
-        functions.push_back(function);
-        ++row;  // the empty row closing the function
-    }
-    return functions;
-}
+using kaltra::TableFunction;
+using kaltra::test::worksheetFunctions;
 
 const char* const kEntryPoints[] = {"xlAutoOpen", "xlAutoClose", "xlAutoRegister", "xlAutoAdd", "xlAutoRemove",
                                     "xlAddInManagerInfo"};
@@ -166,7 +153,7 @@ TEST_P(WineAddin, ExportsAndImportsAsExcelExpects) {
     const WindowsBuild& build = GetParam();
     PeFile pe = readPeFile(scratch, build.objdump, addinPath());
     std::set<std::string> expected(std::begin(kEntryPoints), std::end(kEntryPoints));
-    for (const TableFunction& function : tableFunctions()) expected.insert(function.name);
+    for (const TableFunction& function : worksheetFunctions()) expected.insert(function.name);
     ASSERT_EQ(expected.size(), 6u + kaltra::kFunctionCount);
     std::set<std::string> exported, libraries;
     for (const auto& [name, ordinal] : pe.exports) exported.insert(name);
@@ -226,10 +213,10 @@ TEST_P(WineAddin, EveryWorksheetFunctionTakesItsOwnArgumentsOffTheStack) {
     const WindowsBuild& build = GetParam();
     std::string formulas;
     std::vector<std::string> names;
-    for (const TableFunction& function : tableFunctions()) {
-        std::string formula = function.name + "(";
-        for (std::size_t i = 0; i < function.argumentCodes.size(); ++i) {
-            char code = function.argumentCodes[i];
+    for (const TableFunction& function : worksheetFunctions()) {
+        std::string formula = std::string(function.name) + "(";
+        for (int i = 0; i < function.arguments; ++i) {
+            char code = function.codes[i];
             formula += (i ? ", " : "") + std::string(code == 'C' ? "\"R134a\"" : code == 'B' ? "25.5" : "1");
         }
         formulas += formula + ")\n";
@@ -251,25 +238,6 @@ TEST_P(WineAddin, EveryWorksheetFunctionTakesItsOwnArgumentsOffTheStack) {
 
 using Case = kaltra::test::ConformanceCase;
 
-// A case as a formula: texts quoted (a quote doubled), numbers and codes as written.
-std::string formulaOf(const Case& c, const std::vector<TableFunction>& functions) {
-    auto function = std::find_if(functions.begin(), functions.end(),
-                                 [&](const TableFunction& f) { return f.name == c.function; });
-    std::string formula = c.function + "(";
-    for (int i = 0; i < c.nargs; ++i) {
-        bool text = function != functions.end() && i < static_cast<int>(function->argumentCodes.size()) &&
-                    function->argumentCodes[i] == 'C';
-        std::string argument = c.args[i];
-        if (text) {
-            std::string quoted = "\"";
-            for (char ch : argument) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-            argument = quoted + "\"";
-        }
-        formula += (i ? ", " : "") + argument;
-    }
-    return formula + ")";
-}
-
 // Distance of two doubles in units in the last place.
 std::uint64_t ulpsApart(double a, double b) {
     auto ordered = [](double x) {
@@ -284,9 +252,8 @@ std::uint64_t ulpsApart(double a, double b) {
 
 // The conformance cases as formulas, one a line.
 std::string conformanceFormulas(const std::vector<Case>& cases) {
-    std::vector<TableFunction> functions = tableFunctions();
     std::string formulas;
-    for (const Case& c : cases) formulas += formulaOf(c, functions) + "\n";
+    for (const Case& c : cases) formulas += kaltra::test::formulaOf(c) + "\n";
     return formulas;
 }
 
@@ -299,7 +266,6 @@ std::string conformanceFormulas(const std::vector<Case>& cases) {
 // texts, integers, error values and numbers of exact cases must match.
 void expectLinuxAnswers(const std::string& what, const std::vector<Case>& cases, const std::vector<std::string>& got,
                         const std::vector<std::string>& expected) {
-    std::vector<TableFunction> functions = tableFunctions();
     ASSERT_EQ(expected.size(), cases.size());
     ASSERT_EQ(got.size(), cases.size()) << what;
     int identical = 0, differing = 0;
@@ -311,7 +277,7 @@ void expectLinuxAnswers(const std::string& what, const std::vector<Case>& cases,
             continue;
         }
         ++differing;
-        std::string shown = what + " case " + c.id + " " + formulaOf(c, functions) + ": Windows " + got[i] +
+        std::string shown = what + " case " + c.id + " " + kaltra::test::formulaOf(c) + ": Windows " + got[i] +
                             ", Linux " + expected[i];
         char* end = nullptr;
         double w = std::strtod(got[i].c_str(), &end);
@@ -381,8 +347,8 @@ TEST_P(WineCapi, ExportsTheCInterfaceAndImportsOnlyTheRuntime) {
     EXPECT_EQ(libraries, (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL"})) << build.name;
     std::set<std::string> exported;
     for (const auto& [name, ordinal] : pe.exports) exported.insert(name);
-    for (const TableFunction& function : tableFunctions())
-        EXPECT_EQ(exported.count("kaltra_" + function.name), 1u) << build.name << " does not export kaltra_" << function.name;
+    for (const TableFunction& function : worksheetFunctions())
+        EXPECT_EQ(exported.count(std::string("kaltra_") + function.name), 1u) << build.name << " does not export kaltra_" << function.name;
     for (const std::string& name : exported) EXPECT_EQ(name.rfind("kaltra_", 0), 0u) << build.name << " exports " << name;
     EXPECT_GT(exported.size(), static_cast<std::size_t>(kaltra::kFunctionCount));
 }

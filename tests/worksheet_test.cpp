@@ -41,13 +41,13 @@ bool closeTo(double got, double expected, double relative) {
 // The 24 property functions: those of one or two numbers besides the name and unit code.
 std::vector<const test::WorksheetFunction*> propertyFunctions() {
     std::vector<const test::WorksheetFunction*> functions;
-    for (const test::WorksheetFunction& f : test::kWorksheetFunctions)
+    for (const test::WorksheetFunction& f : test::worksheetFunctions())
         if (f.doubles > 0) functions.push_back(&f);
     return functions;
 }
 
 xl::LPXLOPER callProperty(const test::WorksheetFunction& f, const char* name, double a, double b, short units) {
-    return f.call({name, a, b, units, 0});
+    return callTableFunction(f, {name, a, b, units, 0});
 }
 
 // ---- Value record -------------------------------------------------------------------------
@@ -120,8 +120,8 @@ TEST(CatalogueFunctions, NameLongNameAndFormulaByIndex) {
     EXPECT_EQ(KaltIndex(nullptr)->val.w, -1);
 }
 
-// The catalogue ends with today's refrigerants at 40 to 54: each index names its record, and 55,
-// the first past the end, answers each function's error value, as 0 does.
+// Today's refrigerants are records 40 to 54: each index names its record; the first index past
+// the catalogue's end answers each function's error value, as 0 does.
 TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
     EXPECT_EQ(textOf(KaltName(39)), "R1270");
     for (const test::NewRecord& c : test::kNewRecords) {
@@ -131,7 +131,7 @@ TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
         EXPECT_EQ(textOf(KaltLongName(index)), c.longName) << "index " << index;
         EXPECT_EQ(KaltIndex(c.formula)->val.w, index) << c.formula;
     }
-    for (short index : {short{0}, short{55}}) {
+    for (short index : {short{0}, static_cast<short>(kCatalogueSize + 1)}) {
         EXPECT_EQ(KaltName(index)->val.err, 2235) << "index " << index;
         EXPECT_EQ(KaltLongName(index)->val.err, 2242) << "index " << index;
         EXPECT_EQ(KaltForm(index)->val.err, 2249) << "index " << index;
@@ -139,9 +139,10 @@ TEST(CatalogueFunctions, TodaysRefrigerantsAtTheEndOfTheCatalogue) {
     }
 }
 
-// Every one of the 33 functions answers each new fluid (records 40 to 54) at a typical state,
-// in SI Common units: a finite number (not -999) from every property function, at a vapor and
-// at a liquid state, the fluid's texts and index from the identity functions.
+// Every one of the 33 functions answers each fluid whose constants the fitter derives (records
+// 40 to 54, and any added after them) at a typical state, in SI Common units: a finite number
+// (not -999) from every property function, at a vapor and at a liquid state, the fluid's texts
+// and index from the identity functions.
 TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
     constexpr short kUnits = 1;
     int fluids = 0;
@@ -165,7 +166,7 @@ TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
             {"liquid", 2.0 * sat.satPressure, sat.liquidVolume, hf - 10.0, sf - 0.02},
         };
         for (const State& st : states) {
-            for (const test::WorksheetFunction& f : test::kWorksheetFunctions) {
+            for (const test::WorksheetFunction& f : test::worksheetFunctions()) {
                 test::Arguments x{r.name, tu, 0.0, kUnits, static_cast<short>(index)};
                 const std::string what = std::string(f.name) + " of " + r.name + " (" + st.what + ")";
                 const std::string name = f.name;
@@ -177,7 +178,7 @@ TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
                     x.b = name == "KaltTofPH" ? enthalpyOut(kUnits, st.h) : entropyOut(kUnits, st.s);
                 } else if (f.doubles == 2)
                     x.b = pressureOut(kUnits, st.p);
-                const xl::XLOPER* answer = f.call(x);
+                const xl::XLOPER* answer = callTableFunction(f, x);
                 ASSERT_NE(answer, nullptr) << what;
                 if (name == "KaltName" || name == "KaltLongName" || name == "KaltForm" || name == "KaltUnits") {
                     EXPECT_EQ(answer->xltype, xl::xltypeStr) << what;
@@ -195,7 +196,7 @@ TEST(EveryFunction, AnswersEveryNewFluidAtATypicalState) {
             }
         }
     }
-    EXPECT_EQ(fluids, 15);
+    EXPECT_GE(fluids, 15) << "records 40 to 54";
 }
 
 // ---- Failure answers -----------------------------------------------------------------------

@@ -4,7 +4,6 @@
 // iterate.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "thermo/counters.h"
 #include "thermo/thermo.h"
@@ -12,12 +11,8 @@
 namespace kaltra {
 namespace {
 
-// Below this critical temperature (para-hydrogen, helium) the density solver bisects only.
-constexpr double kNewtonCritTempFloor = -400.0;  // degF
 // The volume solvers take no phase preference from this far below the critical temperature on.
 constexpr double kNearCriticalBand = 0.01;  // degF
-// The one fluid whose density is found by Newton steps alone.
-constexpr const char* kNewtonOnlyFluid = "R31";
 
 constexpr int kNewtonSteps = 8;
 constexpr int kBisectionSteps = 32;
@@ -100,6 +95,9 @@ double newtonOnlyDensity(const RefrigerantRecord& record, double tr, double pr, 
 
 }  // namespace
 
+// The constants of the two estimates below are the add-in's own published values, kept as they
+// are: the searches start there, so every density depends on their last digit.
+
 // Reduced saturated-liquid density estimate, 1/(1 - 0.766725675709 (1 - Tr)^0.2)
 double liquidDensityGuess(double tr) {
     KALTRA_COUNT(counters::pow, 1);
@@ -119,7 +117,7 @@ double vaporZGuess(double zc, double tr) {
 // limited Newton steps from a branch-specific start, then a fixed bisection.
 double mbwrDensity(const RefrigerantRecord& record, double tr, double pr, int phaseHint) {
     KALTRA_COUNT(counters::mbwrDensity, 1);
-    if (std::strcmp(record.name, kNewtonOnlyFluid) == 0) return newtonOnlyDensity(record, tr, pr, phaseHint);
+    if (isNewtonOnlyFluid(record)) return newtonOnlyDensity(record, tr, pr, phaseHint);
 
     const double* k = constantsOf(record);
     const double zc = k[slot::critZ];
@@ -140,7 +138,7 @@ double mbwrDensity(const RefrigerantRecord& record, double tr, double pr, int ph
         hi = 4.0;
     }
 
-    if (k[slot::critTemp] > kNewtonCritTempFloor) {
+    if (!isBisectionOnlyFluid(record)) {
         double rhor = rhor0;
         for (int i = 0; i < kNewtonSteps; ++i) {
             const double p = mbwrPressure(record, tr, rhor);

@@ -8,6 +8,8 @@
 // co-volume answers the mark -999 (or a scaled form of it).
 #pragma once
 
+#include <cstring>
+
 #include "fluids/fluids.h"
 
 namespace kaltra {
@@ -41,6 +43,17 @@ double cubicPressure(const RefrigerantRecord& record, double tr, double vr);
 void loadPressureCoefficients(const RefrigerantRecord& record, double tr);
 
 // ---- Density solution and P-v-T ---------------------------------------------------------
+// Two fluids' densities take a path of their own, each recognised here alone: the record named
+// exactly "R31" (the catalogue's name, not the text a user typed) is solved by Newton steps
+// alone; a fluid whose critical temperature lies at or below -400 degF (para-hydrogen R702,
+// helium R704) by bisection alone.
+constexpr double kBisectionOnlyCritTemp = -400.0;  // degF
+inline bool isNewtonOnlyFluid(const RefrigerantRecord& record) { return std::strcmp(record.name, "R31") == 0; }
+inline bool isBisectionOnlyFluid(const RefrigerantRecord& record) {
+    return constantsOf(record)[slot::critTemp] <= kBisectionOnlyCritTemp;
+}
+
+// Starting values of the liquid and vapor searches.
 double liquidDensityGuess(double tr);
 double vaporZGuess(double zc, double tr);
 double mbwrDensity(const RefrigerantRecord& record, double tr, double pr, int phaseHint);

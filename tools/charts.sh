@@ -10,8 +10,8 @@
 # Numbers the add-in answers come from kaltra; the lowest temperature, the critical point,
 # the form of the equation of state and whether the fluid has transport scales are read from
 # the catalogue's rows (fluids/catalogue_rows.h). The accuracy column is taken from docs/accuracy.md when it
-# exists. A fluid whose coefficient sets are not present yet gets no chart (kaltra says so)
-# and its row says so.
+# exists. Every fluid has its chart: one that kaltra cannot draw stops the script with kaltra's
+# reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 units=1
@@ -94,7 +94,6 @@ barShown() { awk -v y="$1" 'BEGIN { if (y < 0.001) printf "%.3e", y; else printf
 celsiusShown() { awk -v x="$1" 'BEGIN { printf "%.2f", x }'; }
 
 drawn=0
-pending=()
 rows=()
 for i in $(seq 1 "$count"); do
   base=$(( (i - 1) * 6 ))
@@ -107,15 +106,13 @@ for i in $(seq 1 "$count"); do
   read -r critTemp critPressure minTemp gamma <<<"${scalars[$name]}"
 
   chart="docs/charts/$name.svg"
-  if "$kaltra" chart "$name" --units "$units" -o "$chart.new" 2>/dev/null; then
-    mv "$chart.new" "$chart"
-    chartCell="[chart](charts/$name.svg)"
-    drawn=$((drawn + 1))
-  else
-    rm -f "$chart.new" "$chart"
-    chartCell="none yet: no coefficient set"
-    pending+=("$name")
+  if ! "$kaltra" chart "$name" --units "$units" -o "$chart.new"; then
+    rm -f "$chart.new"
+    echo "tools/charts.sh: kaltra could not draw the chart of $name" >&2
+    exit 1
   fi
+  mv "$chart.new" "$chart"
+  drawn=$((drawn + 1))
 
   form=$(awk -v g="$gamma" 'BEGIN { print (g > 0) ? "MBWR" : "cubic" }')
   if [ "$pmin" = "-999" ]; then lowPressure="–"; else lowPressure=$(barShown "$pmin"); fi
@@ -132,9 +129,7 @@ for i in $(seq 1 "$count"); do
   else
     accuracyCell="see [accuracy](accuracy.md)"
   fi
-  fluidCell="$name"
-  [ "$chartCell" = "none yet: no coefficient set" ] || fluidCell="[$name](charts/$name.svg)"
-  rows+=("| $i | $fluidCell | $formula | $longName | $form | $range | $pressures | $critical | $hasTransport | $accuracyCell | $chartCell |")
+  rows+=("| $i | [$name](charts/$name.svg) | $formula | $longName | $form | $range | $pressures | $critical | $hasTransport | $accuracyCell | [chart](charts/$name.svg) |")
 done
 
 {
@@ -165,12 +160,6 @@ done
   echo "| # | Fluid | Formula | Long name | Form | Temperature, ºC | Pressure, bar | Critical point | Transport | Accuracy | Chart |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
-  if [ ${#pending[@]} -gt 0 ]; then
-    echo
-    echo "No chart yet (their coefficient sets are not present, so every equation-of-state function answers"
-    echo "-999): ${pending[*]}."
-  fi
 } > docs/fluids.md
 
 echo "charts drawn: $drawn of $count in docs/charts; docs/fluids.md written"
-if [ ${#pending[@]} -gt 0 ]; then echo "no coefficient sets yet: ${pending[*]}"; fi

@@ -14,7 +14,6 @@ namespace {
 constexpr double kConductivityRefTempK = 647.26;
 constexpr double kConductivityRefDensity = 317.7;  // kg/m3
 constexpr double kRankinePerKelvin = 1.8;
-constexpr double kKgM3PerLbmFt3 = 16.01846337;
 
 // Ideal-gas part lambda0.
 constexpr double kA0 = 0.0102811;
@@ -87,7 +86,7 @@ double criticalConductivity(double tb, double rhob) {
 
 double waterConductivity(double tw, double rhow) {
     const double tb = (tw + kRankineOffset) / kRankinePerKelvin / kConductivityRefTempK;
-    const double rhob = rhow * kKgM3PerLbmFt3 / kConductivityRefDensity;
+    const double rhob = rhow * kKgM3PerLbmFt3Conductivity / kConductivityRefDensity;
     // lambda = lambda0 + lambda1 + lambda2 in W/(m K), answered in BTU/(hr ft degF)
     return (idealGasConductivity(tb) + densityConductivity(rhob) + criticalConductivity(tb, rhob)) /
            kWattPerMetreKelvinPerBtu;

@@ -38,7 +38,7 @@ double surfaceTension(const RefrigerantRecord& record, double t) {
     if (t < c[slot::minTemp]) t = c[slot::minTemp];
 
     // tau = 1 - T/Tc; no interface at or above the critical point
-    const double tau = 1.0 - (t + kRankineOffset) / (c[slot::critTemp] + kRankineOffset);
+    const double tau = 1.0 - reducedTemperature(c, t);
     if (tau <= 0.0) return 0.0;
 
     // Terms of opposite sign can cross zero just below the critical point; a surface

@@ -20,7 +20,6 @@ constexpr double kWaterCritVolume = 0.050533;
 constexpr double kViscosityRefTempK = 647.27;
 constexpr double kViscosityRefDensity = 317.763;  // kg/m3
 constexpr double kRankinePerKelvin = 1.8;
-constexpr double kKgM3PerLbmFt3 = 16.018;
 
 // Dilute-gas denominator: mu0 = 1e-6 sqrt(T*) / (h0 + h1/T* + h2/T*^2 + h3/T*^3).
 constexpr double kDiluteGasScale = 1e-6;
@@ -67,7 +66,7 @@ const TransportEntry* findTransportEntry(const RefrigerantRecord& record) {
 WaterState equivalentWaterState(const RefrigerantRecord& record, double t, double v) {
     const double* c = constantsOf(record);
     // Same reduced temperature: Tw = Tr * Tc,water
-    const double tr = (t + kRankineOffset) / (c[slot::critTemp] + kRankineOffset);
+    const double tr = reducedTemperature(c, t);
     const double tw = tr * kWaterCritTempR - kRankineOffset;
     // Same reduced volume: rho_w = 1 / (vr * vc,water)
     const double vr = v / c[slot::critVolume];
@@ -79,7 +78,7 @@ double waterViscosity(double tw, double rhow) {
     KALTRA_COUNT(counters::sqrt, 1);
     KALTRA_COUNT(counters::exp, 1);
     const double tstar = (tw + kRankineOffset) / kRankinePerKelvin / kViscosityRefTempK;
-    const double rhostar = rhow * kKgM3PerLbmFt3 / kViscosityRefDensity;
+    const double rhostar = rhow * kKgM3PerLbmFt3Viscosity / kViscosityRefDensity;
 
     // Dilute gas: mu0 = 1e-6 sqrt(T*) / sum h_k / T*^k, the sum nested in 1/T* (deliberate order)
     const double inv = 1.0 / tstar;

@@ -54,9 +54,6 @@ constexpr int kIndexErrors[] = {2235, 2242, 2249};
 
 using test::Arguments;
 using Function = test::WorksheetFunction;
-const auto& kFunctions = test::kWorksheetFunctions;
-constexpr int kFunctionTotal = static_cast<int>(std::size(test::kWorksheetFunctions));
-static_assert(kFunctionTotal == kFunctionCount);
 
 // ---- Arguments from bytes -------------------------------------------------------------------
 
@@ -160,12 +157,12 @@ void check(const Function& f, const std::string& name, const Arguments& x, const
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider bytes(data, size);
-    const Function& f = kFunctions[bytes.ConsumeIntegralInRange<int>(0, kFunctionTotal - 1)];
+    const Function& f = test::worksheetFunctions()[bytes.ConsumeIntegralInRange<int>(0, kFunctionCount - 1)];
     const std::string name = nameOf(bytes);
     Arguments x{name.c_str(), doubleOf(bytes), doubleOf(bytes), bytes.ConsumeIntegral<short>(),
                 bytes.ConsumeIntegral<short>()};
     const double start = threadSeconds();
-    const xl::XLOPER* r = f.call(x);
+    const xl::XLOPER* r = callTableFunction(f, x);
     const double seconds = threadSeconds() - start;
     check(f, name, x, r);
     if (seconds > kMaxCallSeconds) fail(f, name, x, "the call took more than a second");

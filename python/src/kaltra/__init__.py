@@ -15,8 +15,8 @@ the whole array evaluated in one call of the library.
 - The unit code (0 English, 1 SI Common, 2 English Abs., 3 SI Formal, 4 SI kPa, 5 Metric,
   6 MetricFormal, 7 cgs) must be an integer 0-7, else ValueError.
 - A text where a number belongs, a float unit code, a bool: TypeError.
-- Where the add-in answers its failure mark -999 (a fluid without coefficient sets or without
-  transport data, a state the equation of state has no answer for), the answer is NaN.
+- Where the add-in answers its failure mark -999 (a fluid without transport data, a state the
+  equation of state has no answer for, a NaN or infinite input), the answer is NaN.
 - KaltIndex answers -1 for a name it does not know, as the add-in does.
 - KaltName, KaltLongName, KaltForm and KaltUnits answer str; an index outside the catalogue
   (1 to fluid_count()) or outside the label rows (0-10) raises ValueError.
@@ -283,7 +283,7 @@ def _docstring(function: Function) -> str:
         lines += ["int: the catalogue index, -1 when the text names no fluid"]
     else:
         lines += ["float, or an ndarray when an argument is an array; NaN where the add-in answers its",
-                  "failure mark -999 (no coefficient sets or transport data, no state to answer)"]
+                  "failure mark -999 (no transport data, no state to answer)"]
     return "\n".join(lines) + "\n"
 
 

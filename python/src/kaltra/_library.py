@@ -22,8 +22,8 @@ import sys
 from dataclasses import dataclass
 from pathlib import Path
 
-# The add-in's answer when a fluid cannot answer (unknown name, no coefficient sets, no
-# transport data, a state the equation of state has no answer for).
+# The add-in's answer when a fluid cannot answer (unknown name, no transport data, a state
+# the equation of state has no answer for, a NaN or infinite input).
 FAILURE_MARK = -999.0
 # A buffer this long holds every text the add-in answers.
 TEXT_SIZE = 256

@@ -8,13 +8,14 @@
 //   kaltra_answer_bits describe <list>    writes the calls of a list readably, one a line
 //
 // The list is made once and then replayed by every build under comparison, so the inputs are
-// the same bytes whatever the builds compute. It covers all 33 functions, every fluid with
-// coefficient sets under its name, formula and long name, fluids without sets, unknown names, every unit code (0 to 7, and 8, -1, 15 whose low bits select a system),
-// states across each fluid's whole range (below Tmin, the dome, its edges, the critical point,
-// above Tmax), non-finite and extreme inputs, and calls in a row that fall within the
-// coefficient caches' 2^-23 in reduced temperature of each other, the saturation functions
-// among them between calls that read what each cache holds. The calls run in one process in
-// list order, so what the caches carry from one call to the next is compared too.
+// the same bytes whatever the builds compute. It covers all 33 functions, every fluid under
+// its name, formula and long name, unknown names, every unit code (0 to 7, and 8, -1, 15 whose
+// low bits select a system), states across each fluid's whole range (below Tmin, the dome, its
+// edges, the critical point, above Tmax), non-finite and extreme inputs, and calls in a row
+// that fall within the coefficient caches' 2^-23 in reduced temperature of each other, the
+// saturation functions among them between calls that read what each cache holds. The calls
+// run in one process in list order, so what the caches carry from one call to the next is
+// compared too. The functions are called through the function table (bench/worksheet_calls.h).
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
@@ -273,7 +274,7 @@ void writeCalls() {
     for (int index = 32760; index <= 32767; ++index) writeCall("KaltName", "", 0, 0, 0, index);
     writeCall("KaltName", "", 0, 0, 0, -32768);
 
-    // Every record by name for the identity functions; the five fluids with sets in full.
+    // Every record by name for the identity functions, and in full.
     for (int i = 1; i <= kCatalogueSize; ++i) {
         const RefrigerantRecord& r = *recordAt(i);
         for (const char* text : {r.name, r.formula, r.longName})
@@ -281,12 +282,11 @@ void writeCalls() {
         writeCall("KaltSt", r.name, 0.0, 0, 0, 0);
         writeCall("KaltHofTP", r.name, 50.0, 100.0, 0, 0);
     }
-    std::vector<const RefrigerantRecord*> withSets;
-    for (int i = 1; i <= kCatalogueSize; ++i)
-        if (hasCoefficientSets(*recordAt(i))) withSets.push_back(findRefrigerant(recordAt(i)->name));
-    for (const RefrigerantRecord* record : withSets) writeFluidCalls(*record, record->name);
+    std::vector<const RefrigerantRecord*> fluids;
+    for (int i = 1; i <= kCatalogueSize; ++i) fluids.push_back(findRefrigerant(recordAt(i)->name));
+    for (const RefrigerantRecord* record : fluids) writeFluidCalls(*record, record->name);
     // The same fluids by formula and long name, and in another letter case, at a few states.
-    for (const RefrigerantRecord* record : withSets) {
+    for (const RefrigerantRecord* record : fluids) {
         const RefrigerantRecord& r = *record;
         std::string upper = r.longName;
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -298,11 +298,11 @@ void writeCalls() {
     const std::string names[] = {"", "R", "R134", "R134a ", " R134a", "R718", "R31", std::string(255, 'R'),
                                  std::string(256, 'R'), std::string(10000, 'x'), "R\xba" "134a", "\xff\xfe\x80"};
     for (const std::string& name : names)
-        for (const Function& f : kFunctions) writeCall(f.name, name, 20.0, 10.0, 1, 1);
+        for (const Function& f : functions()) writeCall(f.name, name, 20.0, 10.0, 1, 1);
 
     // Special inputs in every argument of every property function.
     for (const char* name : {"R134a", "R13b1", "R717"}) {
-        for (const Function& f : kFunctions) {
+        for (const Function& f : functions()) {
             for (double x : kSpecialValues)
                 for (int units : {0, 1, 3, 7}) {
                     writeCall(f.name, name, x, 100.0, units, 1);
@@ -386,8 +386,8 @@ int replay(const char* path) {
             std::fprintf(stderr, "line %ld: unknown function %s\n", line, call.function.c_str());
             return false;
         }
-        writeAnswer(f->call({call.name.c_str(), call.a, call.b, static_cast<short>(call.units),
-                             static_cast<short>(call.index)}));
+        writeAnswer(callTableFunction(*f->function, {call.name.c_str(), call.a, call.b, static_cast<short>(call.units),
+                                                     static_cast<short>(call.index)}));
         return true;
     });
     return read ? 0 : 2;
