@@ -73,16 +73,6 @@ double reducedTemperatureOf(const RefrigerantRecord& r, double t) {
     return (t + kRankineOffset) / (constantsOf(r)[slot::critTemp] + kRankineOffset);
 }
 
-// Moves every MBWR cache away from the temperatures a check uses: a local record may sit at
-// the address of an earlier one whose coefficients the caches still hold.
-void flushCaches() {
-    const RefrigerantRecord& r = *findRefrigerant("R11");
-    mbwrPressure(r, 9.5, 1.0);
-    mbwrPressureSlope(r, 9.5, 1.0);
-    mbwrResidual(r, 9.5, 1.0);
-    mbwrResidualDT(r, 9.5, 1.0);
-}
-
 // Relative step of the central differences of the cubic pressure in volume.
 constexpr double kVolumeStep = 1e-6;
 
@@ -505,8 +495,9 @@ INSTANTIATE_TEST_SUITE_P(, FittedSetCheck, testing::ValuesIn(kChecks),
 // ---- Each check bites --------------------------------------------------------------------------
 
 // A published fluid copied into a local block and record, so that a coefficient can be
-// disturbed without touching the catalogue. The caches key on the record's address, so they
-// are flushed whenever a copy is made or changed.
+// disturbed without touching the catalogue. The caches key on the record's address (a local
+// record may sit where an earlier one stood), so they are emptied whenever a copy is made or
+// changed.
 struct LocalFluid {
     FluidConstants constants;
     RefrigerantRecord record;
@@ -518,7 +509,7 @@ void copyFluid(LocalFluid& local, const char* name, const char* asName) {
     local.record = published;
     local.record.constants = &local.constants;
     if (asName != nullptr) local.record.name = asName;
-    flushCaches();
+    resetCoefficientCaches();
 }
 
 struct Disturbance {
@@ -583,10 +574,10 @@ TEST_P(CheckBites, OnADisturbedCopyOfAPublishedSet) {
     const Findings intact = check.run(local.record);
     EXPECT_EQ(intact.count, 0) << d.check << " on the intact copy of " << d.fluid << " fails:\n" << intact.first;
     local.constants.slots[d.slot] += d.add;
-    flushCaches();
+    resetCoefficientCaches();
     const Findings disturbed = check.run(local.record);
     EXPECT_GT(disturbed.count, 0) << d.check << " does not notice " << d.what;
-    flushCaches();
+    resetCoefficientCaches();
 }
 
 INSTANTIATE_TEST_SUITE_P(, CheckBites, testing::ValuesIn(kDisturbances),

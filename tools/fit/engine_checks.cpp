@@ -44,10 +44,6 @@ std::string format(const char* pattern, double a, double b = 0, double c = 0, do
     return text;
 }
 
-double reducedTemperature(const double* k, double t) {
-    return (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
-}
-
 // dPr/drhor at constant Tr, from the equation of either form
 double pressureSlope(const RefrigerantRecord& record, double tr, double rhor) {
     if (!isCubicForm(record)) return mbwrPressureSlope(record, tr, rhor);
@@ -113,14 +109,6 @@ std::vector<double> checkPressures(const RefrigerantRecord& record, int count) {
 
 }  // namespace
 
-void flushEngineCaches() {
-    const RefrigerantRecord& other = *recordAt(1);  // a fluid with a published set, never refitted
-    mbwrPressure(other, 0.77, 1.0);
-    mbwrPressureSlope(other, 0.77, 1.0);
-    mbwrResidual(other, 0.77, 1.0);
-    mbwrResidualDT(other, 0.77, 1.0);
-}
-
 void completeCubicRecord(const RefrigerantRecord& record) {
     double* k = record.constants->slots;
     k[slot::entropyRef] = 0.0;
@@ -131,7 +119,7 @@ void completeCubicRecord(const RefrigerantRecord& record) {
 CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts) {
     CheckReport report;
     Failures failures{report, {}};
-    flushEngineCaches();
+    resetCoefficientCaches();
     if (isCubicForm(record)) completeCubicRecord(record);
     const double* k = constantsOf(record);
     const bool cubic = isCubicForm(record);
@@ -274,7 +262,7 @@ Spread spreadOf(std::vector<double> percent) {
 }
 
 AccuracyReport measureAccuracy(const RefrigerantRecord& record, const ReferenceTables& tables) {
-    flushEngineCaches();
+    resetCoefficientCaches();
     if (isCubicForm(record)) completeCubicRecord(record);
     const double* k = constantsOf(record);
     const double tcR = k[slot::critTemp] + kRankineOffset;

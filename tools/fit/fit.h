@@ -129,9 +129,6 @@ std::string fitCubic(const RefrigerantRecord& record, const FitFacts& facts, con
 
 // ---- Checks with the engine -------------------------------------------------------------
 
-// Forgets the engine's temperature-coefficient caches (after a block has been rewritten).
-void flushEngineCaches();
-
 // Completes a cubic-form record afresh, as its first lookup would.
 void completeCubicRecord(const RefrigerantRecord& record);
 

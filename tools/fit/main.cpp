@@ -52,7 +52,7 @@ void applyConstants(RefrigerantRecord& work, const double* constants) {
     work.maxTemp = constants[0];
     work.maxPressure = constants[1];
     std::copy(constants + 2, constants + 12, work.constants->slots);
-    flushEngineCaches();
+    resetCoefficientCaches();
 }
 
 void printSpread(const char* label, const Spread& s) {
@@ -69,7 +69,7 @@ int selfTest() {
         const double gamma = k[slot::gamma];
         for (double tr : {0.45, 0.8, 1.0, 1.7}) {
             for (double rho : {0.01, 0.5, 1.0, 2.2, 3.1}) {
-                flushEngineCaches();
+                resetCoefficientCaches();
                 const MbwrState s = mbwrState(b, tr, rho, gamma);
                 const double p = mbwrPressure(record, tr, rho) * k[slot::critZ];
                 const double slope = mbwrPressureSlope(record, tr, rho) * k[slot::critZ];

@@ -295,8 +295,8 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, 
     f.gamma = k[slot::gamma];
     f.zc = k[slot::critZ];
     const double tcR = k[slot::critTemp] + kRankineOffset;
-    f.trMin = (k[slot::minTemp] + kRankineOffset) / tcR;
-    f.trMax = (record.maxTemp + kRankineOffset) / tcR;
+    f.trMin = reducedTemperature(k, k[slot::minTemp]);
+    f.trMax = reducedTemperature(k, record.maxTemp);
     f.rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     f.prMin = k[slot::minPressure] / k[slot::critPressure];
     f.prMax = record.maxPressure / k[slot::critPressure];
@@ -567,14 +567,14 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, 
         alpha[0] = 0.0;
         alpha[1] = 0.0;
         for (int i = 0; i < 3; ++i) {
-            flushEngineCaches();
+            resetCoefficientCaches();
             const double s = reducedEntropy(record, f.trMin, f.rhoMin);
             alpha[1] += s;  // s/R holds -alpha1: raising alpha1 by s takes s away
-            flushEngineCaches();
+            resetCoefficientCaches();
             const double helmholtz = reducedHelmholtz(record, f.trMin, f.rhoMin);
             alpha[0] -= helmholtz;
         }
-        flushEngineCaches();
+        resetCoefficientCaches();
 
         // ---- The engine's verdict; where it finds trouble, scan those isotherms too.
         const CheckReport report = checkRecord(record, facts);
@@ -701,7 +701,7 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FitFacts& fac
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
     constexpr double kMoveExponents[] = {8.0, 3.5, 3.0, 2.5, 2.0};
     const double* k = constantsOf(record);
-    const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double trMin = reducedTemperature(k, k[slot::minTemp]);
     const double rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01;
     std::string summary;
@@ -785,7 +785,7 @@ std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, cons
     }
     // without a sound set the last attempt stays in the block for the checks to reject
     if (!best.empty()) std::copy(best.begin(), best.end(), block);
-    flushEngineCaches();
+    resetCoefficientCaches();
     return bestSummary;
 }
 
@@ -796,7 +796,7 @@ namespace {
 void placeMinPressure(RefrigerantRecord& work) {
     double* k = work.constants->slots;
     k[slot::minPressure] = saturationPressure(work, k[slot::minTemp]);
-    flushEngineCaches();
+    resetCoefficientCaches();
 }
 
 // The whole block, slots 0 on.
@@ -807,7 +807,7 @@ std::vector<double> blockOf(const RefrigerantRecord& work) {
 
 void restoreBlock(RefrigerantRecord& work, const std::vector<double>& block) {
     std::copy(block.begin(), block.end(), work.constants->slots);
-    flushEngineCaches();
+    resetCoefficientCaches();
 }
 
 }  // namespace
