@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 
 #include "thermo/thermo.h"
@@ -300,8 +299,8 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, 
     f.rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     f.prMin = k[slot::minPressure] / k[slot::critPressure];
     f.prMax = record.maxPressure / k[slot::critPressure];
-    f.bisectionOnly = k[slot::critTemp] <= -400.0;
-    f.newtonOnly = std::strcmp(record.name, "R31") == 0;
+    f.bisectionOnly = checks::isBisectionOnly(record);
+    f.newtonOnly = checks::isNewtonOnly(record);
 
     // ---- Where the catalogue and the table disagree, the catalogue's exact conditions win
     // and the table weighs little near them: at minTemp (pressure, liquid density) and near
