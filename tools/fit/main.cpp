@@ -136,135 +136,161 @@ int checkPublished(const std::string& reference) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Options {
     std::string reference = std::string(KALTRA_SOURCE_DIR) + "/../shared/reference";
     std::string output = std::string(KALTRA_SOURCE_DIR) + "/fluids/fitted_coefficients.h";
     std::set<std::string> only;
-    bool write = false, checkOnly = false, published = false;
+    bool write = false, checkOnly = false, published = false, selfTest = false;
+};
+
+// False (after the usage line) for an argument it does not know.
+bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--reference" && i + 1 < argc) {
-            reference = argv[++i];
+            o.reference = argv[++i];
         } else if (arg == "--output" && i + 1 < argc) {
-            output = argv[++i];
+            o.output = argv[++i];
         } else if (arg == "--only" && i + 1 < argc) {
             std::stringstream list(argv[++i]);
             std::string name;
-            while (std::getline(list, name, ',')) only.insert(name);
+            while (std::getline(list, name, ',')) o.only.insert(name);
         } else if (arg == "--write") {
-            write = true;
+            o.write = true;
         } else if (arg == "--check") {
-            checkOnly = true;
+            o.checkOnly = true;
         } else if (arg == "--published") {
-            published = true;
+            o.published = true;
         } else if (arg == "--selftest") {
-            return selfTest();
+            o.selfTest = true;
         } else {
             std::fprintf(stderr,
                          "usage: kaltra_fit [--reference DIR] [--output FILE] [--only R12,...] [--write] [--check] "
                          "[--published] [--selftest]\n");
-            return 2;
+            return false;
         }
     }
+    return true;
+}
 
-    if (published) return checkPublished(reference);
-
-    const auto start = std::chrono::steady_clock::now();
+// The sets of a run so far: what the header will hold, the summary rows, the fluids left
+// without an accepted set, and the tables' version.
+struct Run {
     std::vector<FittedSet> sets;
     std::vector<SummaryRow> rows;
-    std::string version;
     int failed = 0;
-    for (int position = 0; position < kCatalogueSize; ++position) {
-        const FluidRow& row = kFluidRows[position];
-        if (row.sets.source != SetSource::fitted) continue;
-        const FitFacts& facts = row.fit;
-        const char* name = row.name;
-        const bool generated = row.constants.generated;
-        // A fluid whose constants the fitter derives is fitted on a copy of its record, whose
-        // limits the fit may raise; its block is the catalogue's own.
-        RefrigerantRecord work = kCatalogue[position];
-        const RefrigerantRecord& record = generated ? work : kCatalogue[position];
-        // every fluid the fitter derives constants for takes the MBWR form (gamma > 0)
-        const bool cubic = !generated && isCubicForm(record);
-        const std::vector<double> previous = setOf(record, cubic);
-        const std::vector<double> previousConstants = constantsOfRecord(record);
-        const bool refit = !checkOnly && (only.empty() || only.count(name) > 0);
-        const bool hadSet = hasCoefficientSets(record);
-        std::string message;
-        DerivedConstants derived{};
-        if (generated && !deriveConstants(reference, name, facts.line, derived, message)) {
-            std::printf("%s: %s\n", name, message.c_str());
-            sets.push_back({name, cubic, previous, generated, previousConstants, ""});
-            ++failed;
-            continue;
-        }
-        if (!refit && !hadSet) {
-            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
-            continue;
-        }
-        if (generated && refit) applyConstants(work, derived.values);
-        ReferenceTables tables;
-        if (!readReferenceTables(reference, record, facts.line, tables, message)) {
-            std::printf("%s: %s\n", name, message.c_str());
-            applyConstants(work, previousConstants.data());
-            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
-            ++failed;
-            continue;
-        }
-        if (version.empty()) version = tables.version;
-        const auto fluidStart = std::chrono::steady_clock::now();
-        std::string summary = "compiled-in set";
-        if (refit) {
-            summary = cubic       ? fitCubic(record, facts, tables)
-                      : generated ? fitMbwrGenerated(work, facts, tables)
-                                  : fitMbwr(record, facts, tables);
-        }
-        const CheckReport report = checkRecord(record, facts);
-        const AccuracyReport accuracy = measureAccuracy(record, tables);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fluidStart).count();
-        const std::string title = std::string(name) + " (" + (cubic ? "cubic" : "MBWR") +
-                                  (tables.estimated ? ", estimated table" : "") + "): " + summary + "; " +
-                                  std::to_string(seconds).substr(0, 4) + " s";
-        printReport(title.c_str(), report, accuracy);
-        rows.push_back({name, cubic ? "cubic" : "MBWR", accuracy,
-                           report.ok() ? (refit ? "new set accepted" : "ok") : (refit ? "REJECTED, previous set kept" : "FAIL")});
-        if (report.ok()) {
-            sets.push_back({name, cubic, setOf(record, cubic), generated, constantsOfRecord(record), derived.source});
-            // entropyRef and energyRef are computed at the first lookup: store them as 0
-            if (cubic) sets.back().values[slot::entropyRef - 10] = sets.back().values[slot::energyRef - 10] = 0.0;
-        } else {
-            ++failed;
-            restoreSet(record, previous);
-            if (generated) applyConstants(work, previousConstants.data());
-            sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
-            std::printf("    set rejected; the previous set is kept\n");
-        }
+    std::string version;
+};
+
+// Fits (or, where the options leave it, only checks and measures) the fluid at a catalogue
+// position whose sets are fitted, and adds the set to keep to the run: the new one where it
+// passes every check, else the compiled-in one.
+void fitFluid(int position, const Options& o, Run& run) {
+    const FluidRow& row = kFluidRows[position];
+    const FitFacts& facts = row.fit;
+    const char* name = row.name;
+    const bool generated = row.constants.generated;
+    // A fluid whose constants the fitter derives is fitted on a copy of its record, whose
+    // limits the fit may raise; its block is the catalogue's own.
+    RefrigerantRecord work = kCatalogue[position];
+    const RefrigerantRecord& record = generated ? work : kCatalogue[position];
+    // every fluid the fitter derives constants for takes the MBWR form (gamma > 0)
+    const bool cubic = !generated && isCubicForm(record);
+    const std::vector<double> previous = setOf(record, cubic);
+    const std::vector<double> previousConstants = constantsOfRecord(record);
+    const bool refit = !o.checkOnly && (o.only.empty() || o.only.count(name) > 0);
+    const bool hadSet = hasCoefficientSets(record);
+    std::string message;
+    DerivedConstants derived{};
+    if (generated && !deriveConstants(o.reference, name, facts.line, derived, message)) {
+        std::printf("%s: %s\n", name, message.c_str());
+        run.sets.push_back({name, cubic, previous, generated, previousConstants, ""});
+        ++run.failed;
+        return;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!refit && !hadSet) {
+        run.sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
+        return;
+    }
+    if (generated && refit) applyConstants(work, derived.values);
+    ReferenceTables tables;
+    if (!readReferenceTables(o.reference, record, facts.line, tables, message)) {
+        std::printf("%s: %s\n", name, message.c_str());
+        applyConstants(work, previousConstants.data());
+        run.sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
+        ++run.failed;
+        return;
+    }
+    if (run.version.empty()) run.version = tables.version;
+    const auto fluidStart = std::chrono::steady_clock::now();
+    std::string summary = "compiled-in set";
+    if (refit) {
+        summary = cubic       ? fitCubic(record, facts, tables)
+                  : generated ? fitMbwrGenerated(work, facts, tables)
+                              : fitMbwr(record, facts, tables);
+    }
+    const CheckReport report = checkRecord(record, facts);
+    const AccuracyReport accuracy = measureAccuracy(record, tables);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fluidStart).count();
+    const std::string title = std::string(name) + " (" + (cubic ? "cubic" : "MBWR") +
+                              (tables.estimated ? ", estimated table" : "") + "): " + summary + "; " +
+                              std::to_string(seconds).substr(0, 4) + " s";
+    printReport(title.c_str(), report, accuracy);
+    run.rows.push_back({name, cubic ? "cubic" : "MBWR", accuracy,
+                        report.ok() ? (refit ? "new set accepted" : "ok") : (refit ? "REJECTED, previous set kept" : "FAIL")});
+    if (report.ok()) {
+        run.sets.push_back({name, cubic, setOf(record, cubic), generated, constantsOfRecord(record), derived.source});
+        // entropyRef and energyRef are computed at the first lookup: store them as 0
+        if (cubic) run.sets.back().values[slot::entropyRef - 10] = run.sets.back().values[slot::energyRef - 10] = 0.0;
+    } else {
+        ++run.failed;
+        restoreSet(record, previous);
+        if (generated) applyConstants(work, previousConstants.data());
+        run.sets.push_back({name, cubic, previous, generated, previousConstants, derived.source});
+        std::printf("    set rejected; the previous set is kept\n");
+    }
+}
+
+// The accuracy of every set kept, one line a fluid.
+void printSummary(const Run& run, double seconds) {
     std::printf("\nAccuracy of the sets kept, with the engine, below 0.95 Tc for saturation (percent, median / 95th):\n");
     std::printf("%-11s %-5s %-15s %-15s %-15s %-15s %-15s %-15s %s\n", "fluid", "form", "psat", "rho liquid", "rho vapor",
                 "h vaporization", "rho single", "liquid h diff.", "checks");
-    for (const SummaryRow& row : rows)
+    for (const SummaryRow& row : run.rows)
         std::printf("%-11s %-5s %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.3f / %6.3f %6.4f / %6.3f %6.3f / %6.3f %s\n",
                     row.name.c_str(), row.form.c_str(), row.a.psat.median, row.a.psat.p95, row.a.rhoL.median,
                     row.a.rhoL.p95, row.a.rhoV.median, row.a.rhoV.p95, row.a.hvap.median, row.a.hvap.p95,
                     row.a.rhoSingle.median, row.a.rhoSingle.p95, row.a.hLiquid.median, row.a.hLiquid.p95,
                     row.verdict.c_str());
-    std::printf("%d fluid(s) without an accepted set; %.1f s in all\n", failed, seconds);
+    std::printf("%d fluid(s) without an accepted set; %.1f s in all\n", run.failed, seconds);
+}
 
-    if (write) {
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseOptions(argc, argv, o)) return 2;
+    if (o.selfTest) return selfTest();
+    if (o.published) return checkPublished(o.reference);
+
+    const auto start = std::chrono::steady_clock::now();
+    Run run;
+    for (int position = 0; position < kCatalogueSize; ++position)
+        if (kFluidRows[position].sets.source == SetSource::fitted) fitFluid(position, o, run);
+    printSummary(run, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+
+    if (o.write) {
         const std::string provenance =
             "the reference property tables\n"
-            "// ../shared/reference/<fluid>/{sat,single,ideal}.csv and info.json (" + version + ",\n"
+            "// ../shared/reference/<fluid>/{sat,single,ideal}.csv and info.json (" + run.version + ",\n"
             "// HEOS backend; the tables of R31, R505 and R506 are estimates by extended corresponding states)";
         std::string message;
-        if (!writeFittedHeader(output, sets, provenance, message)) {
+        if (!writeFittedHeader(o.output, run.sets, provenance, message)) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
-        std::printf("wrote %s\n", output.c_str());
+        std::printf("wrote %s\n", o.output.c_str());
     }
     return 0;
 }
