@@ -174,14 +174,14 @@ std::vector<SolverCall> solverCalls(const RefrigerantRecord& r) {
         const double t = gridTemperature(r, i, kGridTemperatures);
         for (int j = 0; j < kGridPressures; ++j) {
             const double p = gridPressure(r, j, kGridPressures);
-            calls.push_back({t, reducedTemperature(constantsOf(r), t), p / k[slot::critPressure], phaseHintAt(r, t, p)});
+            calls.push_back({t, reducedTemperature(k, t), p / k[slot::critPressure], phaseHintAt(r, t, p)});
         }
     }
     for (int i = 0; i < kSaturationTemperatures; ++i) {
         const double t = saturationGridTemperature(r, i);
         const double pr = saturationPressure(r, t) / k[slot::critPressure];
-        calls.push_back({t, reducedTemperature(constantsOf(r), t), pr, kLiquidRoot});
-        calls.push_back({t, reducedTemperature(constantsOf(r), t), pr, kVaporRoot});
+        calls.push_back({t, reducedTemperature(k, t), pr, kLiquidRoot});
+        calls.push_back({t, reducedTemperature(k, t), pr, kVaporRoot});
     }
     return calls;
 }
