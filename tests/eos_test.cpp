@@ -21,15 +21,6 @@ using test::reducedTemperatureOf;
 // The co-volume b, second of the cubic parameters a0, b, c0, d0, ma, mc, md.
 constexpr int kCoVolumeSlot = slot::cubicParams + 1;
 
-// Moves every cache of the MBWR operations away from any temperature a test uses.
-void flushCaches() {
-    const RefrigerantRecord& r = *findRefrigerant("R11");
-    mbwrPressure(r, 9.5, 1.0);
-    mbwrPressureSlope(r, 9.5, 1.0);
-    mbwrResidual(r, 9.5, 1.0);
-    mbwrResidualDT(r, 9.5, 1.0);
-}
-
 // Gauss-Legendre nodes and weights on [-1, 1], by Newton's method on the Legendre polynomial.
 void gaussLegendre(int n, std::vector<double>& nodes, std::vector<double>& weights) {
     for (int i = 0; i < n; ++i) {
@@ -185,35 +176,36 @@ TEST(CoefficientCache, ReusesOnlyWithinTheToleranceForTheSameRecord) {
     const RefrigerantRecord& r717 = *findRefrigerant("R717");
     for (const NamedOperation& o : kOperations) {
         SCOPED_TRACE(o.name);
-        flushCaches();
+        resetCoefficientCaches();
         const double atTr = o.op(r11, 0.8, 2.5);
         EXPECT_EQ(o.op(r11, 0.8 + 1e-8, 2.5), atTr) << "R11 rhor=2.5: Tr+1e-8 against Tr";
         EXPECT_EQ(o.op(r11, 0.8 + 1.1e-7, 2.5), atTr) << "R11 rhor=2.5: Tr+1.1e-7 against Tr";
         EXPECT_NE(o.op(r11, 0.8 + 1e-6, 2.5), atTr) << "R11 rhor=2.5: Tr+1e-6 gave the cached value";
-        // A fresh evaluation at Tr + 1e-8 differs, so the reuse above is the cache at work.
-        flushCaches();
+        // A fresh evaluation at Tr + 1e-8 differs, so the reuse above is the cache at work, and
+        // resetCoefficientCaches() leaves nothing of R11 at Tr behind.
+        resetCoefficientCaches();
         EXPECT_NE(o.op(r11, 0.8 + 1e-8, 2.5), atTr) << "R11 rhor=2.5: fresh value at Tr+1e-8 equals the value at Tr";
 
-        flushCaches();
+        resetCoefficientCaches();
         const double atOne = o.op(r22, 1.0, 0.5);
         EXPECT_EQ(o.op(r22, 1.0 + std::ldexp(1.0, -23), 0.5), atOne) << "R22 rhor=0.5: Tr + 2^-23 against Tr";
         EXPECT_NE(o.op(r22, 1.0 + std::ldexp(1.0, -22), 0.5), atOne) << "R22 rhor=0.5: Tr + 2^-22 gave the cached value";
 
-        flushCaches();
+        resetCoefficientCaches();
         const double aloneB = o.op(r717, 0.75, 2.2);
-        flushCaches();
+        resetCoefficientCaches();
         const double first = o.op(r134a, 0.75, 2.2);
         const double other = o.op(r717, 0.75, 2.2);
         EXPECT_EQ(other, aloneB) << "R717 after R134a at Tr=0.75: " << other << ", alone " << aloneB;
         EXPECT_EQ(o.op(r134a, 0.75, 2.2), first) << "R134a after R717 at Tr=0.75";
 
-        flushCaches();
+        resetCoefficientCaches();
         const double own = o.op(r11, 0.9, 0.3);
         for (const NamedOperation& another : kOperations)
             if (another.op != o.op) another.op(r22, 0.95, 0.3);
         EXPECT_EQ(o.op(r11, 0.9 + 1e-8, 0.3), own) << "R11: another operation's call for R22 disturbed the cache";
 
-        flushCaches();
+        resetCoefficientCaches();
         const double before = o.op(r11, 0.8, 1.5);
         o.op(r22, 0.8, 1.5);
         EXPECT_TRUE(std::isnan(o.op(r11, NAN, 1.5))) << "R11 at Tr = NaN";

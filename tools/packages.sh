@@ -11,7 +11,7 @@ if [ "${1:-}" = "--no-recommends" ]; then
   options+=(--no-install-recommends)
   shift
 fi
-packages=(cmake g++ make libgtest-dev libbenchmark-dev "$@")
+packages=(cmake g++ make libgtest-dev libbenchmark-dev libeigen3-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

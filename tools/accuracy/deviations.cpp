@@ -110,7 +110,7 @@ void compareVaporPressureForm(const RefrigerantRecord& record, const Table& sat,
         const double tK = valueAt(sat, row, colT), pPa = followedPressure(record, sat, row);
         const double t = fahrenheitOf(tK);
         if (!(t >= tLow && t <= tHigh) || !(pPa > 0.0)) continue;
-        const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        const double tr = reducedTemperature(k, t);
         const double tau = 1.0 - tr;
         points.push_back({{tau / tr, std::pow(tau, 1.5) / tr, std::pow(tau, 4.0) / tr, std::pow(tau, 6.5) / tr},
                           std::log(psiaOf(pPa) / k[slot::critPressure]), tK, pPa});
@@ -141,7 +141,7 @@ void compareVaporPressureForm(const RefrigerantRecord& record, const Table& sat,
         for (int i = 0; i < 4; ++i) y += x[i] * p.terms[i];
         addPercent(c, kSatPressureForm, 100.0 * (std::exp(y - p.y) - 1.0), p.tK, p.pPa);
     }
-    const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double trMin = reducedTemperature(k, k[slot::minTemp]);
     const double tau = 1.0 - trMin;
     const double lnPr = (x[0] * tau + x[1] * std::pow(tau, 1.5) + x[2] * std::pow(tau, 4.0) + x[3] * std::pow(tau, 6.5)) / trMin;
     c.minPressureAgainstForm = 100.0 * (k[slot::minPressure] / (k[slot::critPressure] * std::exp(lnPr)) - 1.0);
@@ -420,7 +420,7 @@ bool beyondSolverResolution(const RefrigerantRecord& record, double t, double p)
     const bool nearOrAboveCritical = t >= k[slot::critTemp] - 0.01;
     if (isCubicForm(record)) {
         if (!nearOrAboveCritical) return false;
-        const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+        const double tr = reducedTemperature(k, t);
         const double idealVr = tr * k[slot::critPressure] / (k[slot::critZ] * p);
         return idealVr > kCubicSearchBound / 2.0;
     }
@@ -428,7 +428,7 @@ bool beyondSolverResolution(const RefrigerantRecord& record, double t, double p)
     if (nearOrAboveCritical || saturationPressure(record, t) <= p) return false;
     // a vapor: the answer passes the solver's convergence test yet lies more than 1 % from the
     // root of the equation of state
-    const double tr = (t + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double tr = reducedTemperature(k, t);
     const double pr = p / k[slot::critPressure];
     const double answered = k[slot::critVolume] / volumeOfTP(record, t, p);
     const bool passes = std::fabs(mbwrPressure(record, tr, answered) - pr) < kNewtonOnlyTolerance * std::max(kNewtonOnlyFloor, pr);

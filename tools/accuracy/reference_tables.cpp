@@ -17,10 +17,7 @@ std::vector<std::string> splitCommas(const std::string& line) {
     std::vector<std::string> cells;
     std::string cell;
     std::istringstream in(line);
-    while (std::getline(in, cell, ',')) {
-        if (!cell.empty() && cell.back() == '\r') cell.pop_back();
-        cells.push_back(cell);
-    }
+    while (std::getline(in, cell, ',')) cells.push_back(cell);
     if (!line.empty() && line.back() == ',') cells.emplace_back();
     return cells;
 }
@@ -173,6 +170,7 @@ bool readTable(const std::string& path, Table& table) {
     std::string line;
     bool haveHeader = false;
     while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         std::vector<std::string> cells = splitCommas(line);
         if (!haveHeader) {
@@ -211,11 +209,19 @@ bool readInfo(const std::string& path, ReferenceInfo& info) {
     if (reader.failed || root.kind != JsonValue::kObject) return false;
 
     info = ReferenceInfo{};
+    if (const JsonValue* v = member(root, "library")) info.library = v->text;
+    if (const JsonValue* v = member(root, "library_version")) info.libraryVersion = v->text;
+    if (const JsonValue* v = member(root, "library_git_revision")) info.libraryRevision = v->text;
     if (const JsonValue* v = member(root, "estimated")) info.estimated = v->kind == JsonValue::kBoolean && v->flag;
     if (const JsonValue* v = member(root, "T_critical_K")) info.critTempK = v->number;
     if (const JsonValue* v = member(root, "p_critical_Pa")) info.critPressurePa = v->number;
     if (const JsonValue* v = member(root, "rho_critical_kg_m3")) info.critDensity = v->number;
     if (const JsonValue* v = member(root, "molar_mass_kg_per_mol")) info.molarMass = v->number;
+    if (const JsonValue* range = member(root, "requested_range")) {
+        if (const JsonValue* v = member(*range, "Tmin_K")) info.rangeTMinK = v->number;
+        if (const JsonValue* v = member(*range, "Tmax_K")) info.rangeTMaxK = v->number;
+        if (const JsonValue* v = member(*range, "pmax_Pa")) info.rangePMaxPa = v->number;
+    }
     if (const JsonValue* state = member(root, "reference_state")) {
         if (const JsonValue* v = member(*state, "name")) info.referenceState = v->text;
         if (const JsonValue* v = member(*state, "description")) info.referenceStateDescription = v->text;

@@ -1,7 +1,9 @@
 // Reading the reference property tables of one fluid: the comma-separated tables sat.csv,
 // single.csv and ideal.csv (lines starting with '#' are comments, the first other line names
 // the columns, an empty cell has no value) and the few fields of info.json that the accuracy
-// report and the transport fit use.
+// report, the transport fit and the coefficient fitter use. The one reader of the tables: the
+// library kaltra_reference_tables, which kaltra_accuracy, kaltra_transport_fit and kaltra_fit
+// link.
 // Everything here is in the tables' own SI units.
 #pragma once
 
@@ -27,8 +29,10 @@ int columnIndex(const Table& table, const char* name);
 // Value at (row, column), NaN when the column is absent (-1) or the cell is empty.
 double valueAt(const Table& table, int row, int column);
 
-// What the report takes from info.json.
+// What the tools take from info.json (a number the file lacks stays 0, a text empty).
 struct ReferenceInfo {
+    // the library the tables were computed with, its version and its revision
+    std::string library, libraryVersion, libraryRevision;
     bool estimated = false;                   // an estimate, not an equation of state of the fluid
     std::string referenceState;               // name of the h and s convention ("IIR", "NBP", ...)
     std::string referenceStateDescription;    // its description
@@ -36,6 +40,9 @@ struct ReferenceInfo {
     double critPressurePa = 0.0;              // critical pressure of the table, Pa
     double critDensity = 0.0;                 // critical density of the table, kg/m3
     double molarMass = 0.0;                   // molar mass of the table, kg/mol
+    // The range the tables cover ("requested_range"): lowest and highest temperature, K, and
+    // highest pressure, Pa.
+    double rangeTMinK = 0.0, rangeTMaxK = 0.0, rangePMaxPa = 0.0;
     // Stated uncertainty of an estimated table, property group and text, in file order.
     std::vector<std::string> uncertaintyGroups;
     std::vector<std::string> uncertaintyTexts;

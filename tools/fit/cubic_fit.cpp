@@ -130,10 +130,9 @@ std::string fitCubic(const RefrigerantRecord& record, const FitFacts& facts, con
     q.record = &record;
     q.tables = &tables;
     q.zc = k[slot::critZ];
-    const double tcR = k[slot::critTemp] + kRankineOffset;
-    q.trMin = (k[slot::minTemp] + kRankineOffset) / tcR;
-    q.trBand = (k[slot::critTemp] - 0.01 + kRankineOffset) / tcR;
-    const double trMax = (record.maxTemp + kRankineOffset) / tcR;
+    q.trMin = reducedTemperature(k, k[slot::minTemp]);
+    q.trBand = reducedTemperature(k, k[slot::critTemp] - 0.01);
+    const double trMax = reducedTemperature(k, record.maxTemp);
     q.trMax = trMax;
     q.prMax = record.maxPressure / k[slot::critPressure];
 

@@ -13,6 +13,7 @@
 #include <Eigen/Dense>
 
 #include "fluids/fluids.h"
+#include "tools/fit/set_checks.h"
 
 namespace kaltra::fit {
 
@@ -129,29 +130,13 @@ std::string fitCubic(const RefrigerantRecord& record, const FitFacts& facts, con
 
 // ---- Checks with the engine -------------------------------------------------------------
 
-// Forgets the engine's temperature-coefficient caches (after a block has been rewritten).
-void flushEngineCaches();
-
-// Completes a cubic-form record afresh, as its first lookup would.
-void completeCubicRecord(const RefrigerantRecord& record);
-
-// A state where a soundness rule fails, in reduced variables, so that the fit can add a
-// penalty there: the temperature, the pressure asked for and the density the engine found.
-struct TroubleState {
-    double tr, pr, rho;
-};
-
-struct CheckReport {
-    int exactFailures = 0;
-    int soundFailures = 0;
-    std::vector<std::string> messages;  // the first few failures of every kind
-    std::vector<TroubleState> trouble;
-    bool ok() const { return exactFailures == 0 && soundFailures == 0; }
-};
-
-// The exact conditions and the soundness rules over the catalogue range, evaluated with the
-// engine on the record's current block.
-CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts);
+// The exact conditions and soundness rules, shared with the tests (tools/fit/set_checks.h).
+using checks::CheckReport;
+using checks::TroubleState;
+using checks::completeCubicRecord;
+inline CheckReport checkRecord(const RefrigerantRecord& record, const FitFacts& facts) {
+    return checks::checkRecord(record, facts.classicalCp0);
+}
 
 // Achieved accuracy against the table with the engine (percent): median, 95th percentile, max.
 struct Spread {

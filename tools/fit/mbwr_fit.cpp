@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 
 #include "thermo/thermo.h"
@@ -284,133 +283,154 @@ double startingSlope(double tr, double rho) {
     return slopeOf(k + slot::mbwrCoeffs, k[slot::gamma], tr, rho);
 }
 
-// One fit of the set under the given demands. Leaves the set in the block, the engine's
-// verdict in `verdict`, and returns a summary.
-std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
-                        const Weighting& weighting, const Demands& demands, CheckReport& verdict) {
-    const double shapeSigma = demands.shapeSigma;
-    double* k = record.constants->slots;
+// The fluid as the fit sees it: the catalogue's limits in reduced variables and its solver path.
+Fluid fluidOf(const RefrigerantRecord& record) {
+    const double* k = constantsOf(record);
     Fluid f{};
     f.record = &record;
     f.gamma = k[slot::gamma];
     f.zc = k[slot::critZ];
-    const double tcR = k[slot::critTemp] + kRankineOffset;
-    f.trMin = (k[slot::minTemp] + kRankineOffset) / tcR;
-    f.trMax = (record.maxTemp + kRankineOffset) / tcR;
+    f.trMin = reducedTemperature(k, k[slot::minTemp]);
+    f.trMax = reducedTemperature(k, record.maxTemp);
     f.rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     f.prMin = k[slot::minPressure] / k[slot::critPressure];
     f.prMax = record.maxPressure / k[slot::critPressure];
-    f.bisectionOnly = k[slot::critTemp] <= -400.0;
-    f.newtonOnly = std::strcmp(record.name, "R31") == 0;
+    f.bisectionOnly = checks::isBisectionOnly(record);
+    f.newtonOnly = checks::isNewtonOnly(record);
+    return f;
+}
 
-    // ---- Where the catalogue and the table disagree, the catalogue's exact conditions win
-    // and the table weighs little near them: at minTemp (pressure, liquid density) and near
-    // the critical point when the table's critical point lies elsewhere.
-    const SatPoint* first = &tables.sat.front();
+// Where the catalogue and the table disagree, the catalogue's exact conditions win and the
+// table weighs little near them: at minTemp (pressure, liquid density) and near the critical
+// point when the table's critical point lies elsewhere.
+struct Conflicts {
+    const SatPoint* first;   // the table's saturated state nearest minTemp
+    double pressureFadeTr;   // the table's vapor pressures below this Tr weigh little (0: none)
+    double liquidFadeTr;     // the table's liquid densities below this Tr weigh little (0: none)
+    bool critical;           // the table's critical point lies elsewhere
+    double satTop;           // saturated states are taken below this Tr
+};
+
+Conflicts conflictsOf(const Fluid& f, const ReferenceTables& tables) {
+    Conflicts c{};
+    c.first = &tables.sat.front();
     for (const SatPoint& p : tables.sat)
-        if (std::fabs(p.tr - f.trMin) < std::fabs(first->tr - f.trMin)) first = &p;
-    const bool sameMinTemp = std::fabs(first->tr - f.trMin) < 1e-3;
+        if (std::fabs(p.tr - f.trMin) < std::fabs(c.first->tr - f.trMin)) c.first = &p;
+    const bool sameMinTemp = std::fabs(c.first->tr - f.trMin) < 1e-3;
     // the table's own vapor pressure at minTemp, extrapolated where the table starts higher
     double free[4];
     fitVaporPressure(tables, 0.0, 0.0, 0.0, false, free);
-    const double pressureFadeTr =
+    c.pressureFadeTr =
         std::fabs(f.prMin / vaporPressureRatioOf(free, f.trMin) - 1) > kConflict ? f.trMin + 0.1 * (1 - f.trMin) : 0.0;
-    const double liquidFadeTr =
-        sameMinTemp && std::fabs(f.rhoMin / first->rhoL - 1) > kConflict ? f.trMin + 0.35 * (1 - f.trMin) : 0.0;
-    const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01 ||
-                                  std::fabs(tables.rhoCritical - 1) > 0.02;
-    const double satTop = criticalConflict ? std::min(tables.trCritical, 1.0) - 0.02 : 0.9995;
-    auto nearCritical = [&](double tr, double rho) {
-        return criticalConflict && tr > std::min(tables.trCritical, 1.0) - 0.05 &&
-               tr < std::max(tables.trCritical, 1.0) + 0.05 && std::fabs(rho - 1) < 0.6;
-    };
+    c.liquidFadeTr =
+        sameMinTemp && std::fabs(f.rhoMin / c.first->rhoL - 1) > kConflict ? f.trMin + 0.35 * (1 - f.trMin) : 0.0;
+    c.critical = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01 ||
+                 std::fabs(tables.rhoCritical - 1) > 0.02;
+    c.satTop = c.critical ? std::min(tables.trCritical, 1.0) - 0.02 : 0.9995;
+    return c;
+}
 
-    // ---- Vapor pressure, pinned to the catalogue's pressure at minTemp
-    fitVaporPressure(tables, f.trMin, f.prMin, pressureFadeTr, weighting.shapedVaporPressure, f.abcd);
+// A state near either critical point, where they differ.
+bool nearCritical(const Conflicts& c, const ReferenceTables& tables, double tr, double rho) {
+    return c.critical && tr > std::min(tables.trCritical, 1.0) - 0.05 && tr < std::max(tables.trCritical, 1.0) + 0.05 &&
+           std::fabs(rho - 1) < 0.6;
+}
 
-    // ---- Ideal-gas heat capacity
-    fitIdealGas(tables, facts, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
-
-    // ---- Data rows
-    const bool pseudoPure = tables.sat.front().prBubble != tables.sat.front().prDew;
+// The rows of the least-squares problem that the table and the shape points give: pressure
+// data, weighted anew in every round by the slope of the last iterate, and fixed rows.
+struct DataRows {
+    std::vector<PressureDatum> pressures;
+    std::vector<Row> fixed;
     int shapePoints = 0;
-    std::vector<PressureDatum> pressureData;
-    std::vector<Row> fixedRows;
+};
+
+// Equal Gibbs energies of two phases at (Tr, Pr): T ln(rhoL/rhoV) + d(A_res + Pr Zc/rho - T) = 0.
+Row equalGibbsRow(const Fluid& f, const MbwrTerms& l, const MbwrTerms& v, double tr, double pr, double rhoL,
+                  double rhoV, double sigma) {
+    TermRow g;
+    for (int i = 0; i < kMbwrTerms; ++i) g[i] = (l.helmholtz[i] + l.pressure[i] / rhoL) - (v.helmholtz[i] + v.pressure[i] / rhoV);
+    const double zl = f.zc * pr / (tr * rhoL), zv = f.zc * pr / (tr * rhoV);
+    return {g, -tr * std::log(rhoL / rhoV), 1.0 / (sigma * tr * (zv - zl))};
+}
+
+// Saturated states below satTop: both densities at the vapor pressure of the fitted equation,
+// equal Gibbs energies (a pure fluid's) and the heat of vaporization.
+void addSaturatedRows(const Fluid& f, const ReferenceTables& tables, const Conflicts& conflicts,
+                      const Weighting& weighting, DataRows& rows) {
+    const bool pseudoPure = tables.sat.front().prBubble != tables.sat.front().prDew;
     for (const SatPoint& p : tables.sat) {
-        if (p.tr >= satTop || p.tr < f.trMin) continue;
+        if (p.tr >= conflicts.satTop || p.tr < f.trMin) continue;
         const double pr = vaporPressureRatioOf(f.abcd, p.tr);
-        const bool faded = p.tr < liquidFadeTr;
+        const bool faded = p.tr < conflicts.liquidFadeTr;
         if (std::isfinite(p.rhoL))
-            pressureData.push_back({p.tr, p.rhoL, pr, kSigmaLiquidDensity * (faded ? kFade : 1.0),
-                                    mbwrTerms(p.tr, p.rhoL, f.gamma).pressure});
-        if (std::isfinite(p.rhoV)) pressureData.push_back({p.tr, p.rhoV, pr, weighting.sigmaSaturated, mbwrTerms(p.tr, p.rhoV, f.gamma).pressure});
+            rows.pressures.push_back({p.tr, p.rhoL, pr, kSigmaLiquidDensity * (faded ? kFade : 1.0),
+                                      mbwrTerms(p.tr, p.rhoL, f.gamma).pressure});
+        if (std::isfinite(p.rhoV))
+            rows.pressures.push_back({p.tr, p.rhoV, pr, weighting.sigmaSaturated, mbwrTerms(p.tr, p.rhoV, f.gamma).pressure});
         if (!std::isfinite(p.rhoL) || !std::isfinite(p.rhoV)) continue;
         const MbwrTerms l = mbwrTerms(p.tr, p.rhoL, f.gamma);
         const MbwrTerms v = mbwrTerms(p.tr, p.rhoV, f.gamma);
-        // Equal Gibbs energies: T ln(rhoL/rhoV) + d(A_res + Pr Zc/rho - T) = 0
-        TermRow g;
-        for (int i = 0; i < kMbwrTerms; ++i)
-            g[i] = (l.helmholtz[i] + l.pressure[i] / p.rhoL) - (v.helmholtz[i] + v.pressure[i] / p.rhoV);
-        const double zl = f.zc * pr / (p.tr * p.rhoL), zv = f.zc * pr / (p.tr * p.rhoV);
         // A mixture's bubble liquid and dew vapor do not share one Gibbs energy.
         if (!pseudoPure && !faded)
-            fixedRows.push_back({g, -p.tr * std::log(p.rhoL / p.rhoV), 1.0 / (weighting.sigmaSaturated * p.tr * (zv - zl))});
+            rows.fixed.push_back(equalGibbsRow(f, l, v, p.tr, pr, p.rhoL, p.rhoV, weighting.sigmaSaturated));
         if (std::isfinite(p.hL) && std::isfinite(p.hV))
-            fixedRows.push_back({difference(v.enthalpy, l.enthalpy), p.hV - p.hL,
-                                 1.0 / (weighting.sigmaSaturated * (p.hV - p.hL))});
+            rows.fixed.push_back({difference(v.enthalpy, l.enthalpy), p.hV - p.hL,
+                                  1.0 / (weighting.sigmaSaturated * (p.hV - p.hL))});
     }
-    // The saturated liquid's enthalpy along the saturation line, for the fluids fitted to it:
-    // its change from the coldest state, and over every step of at least 5 K, each relative to
-    // the table's change. The ideal-gas part of the change comes from the cp0 fitted above.
-    if (facts.liquidEnthalpy) {
-        std::vector<const SatPoint*> liquid;
-        for (const SatPoint& p : tables.sat)
-            if (p.tr >= f.trMin && p.tr < std::min(satTop, kLiquidEnthalpyTop) && std::isfinite(p.hL) && std::isfinite(p.rhoL))
-                liquid.push_back(&p);
-        const double minSpan = kLiquidEnthalpyStepK * 1.8 / tcR;
-        auto addChange = [&](const SatPoint& a, const SatPoint& b) {
-            const MbwrTerms xa = mbwrTerms(a.tr, a.rhoL, f.gamma), xb = mbwrTerms(b.tr, b.rhoL, f.gamma);
-            const double change = b.hL - a.hL;
-            fixedRows.push_back({difference(xb.enthalpy, xa.enthalpy), change - idealEnthalpyChange(f.ideal, a.tr, b.tr),
-                                 1.0 / (weighting.sigmaLiquidEnthalpy * std::fabs(change))});
-        };
-        for (std::size_t i = 0; i < liquid.size(); ++i) {
-            if (liquid[i]->tr - liquid[0]->tr >= minSpan) addChange(*liquid[0], *liquid[i]);
-            std::size_t j = i + 1;
-            while (j < liquid.size() && liquid[j]->tr - liquid[i]->tr < minSpan) ++j;
-            if (i > 0 && j < liquid.size()) addChange(*liquid[i], *liquid[j]);
-        }
-    }
+}
 
-    // Where the table's critical point lies elsewhere, saturated states between the table's
-    // last one and the catalogue's critical point follow a rectilinear diameter and a
-    // half-width that closes as (1 - Tr)^0.35, so that the vapor pressure and the equation
-    // meet there too.
-    if (criticalConflict) {
-        const SatPoint* last = nullptr;
-        for (const SatPoint& p : tables.sat)
-            if (p.tr < satTop && std::isfinite(p.rhoL) && std::isfinite(p.rhoV) && (!last || p.tr > last->tr)) last = &p;
-        if (last) {
-            const double diameter = (last->rhoL + last->rhoV) / 2.0, half = (last->rhoL - last->rhoV) / 2.0;
-            for (int i = 1; i <= kBridgePoints; ++i) {
-                const double tr = last->tr + (0.999 - last->tr) * i / kBridgePoints;
-                const double x = (1.0 - tr) / (1.0 - last->tr);
-                const double rhoL = 1.0 + (diameter - 1.0) * x + half * std::pow(x, 0.35);
-                const double rhoV = 1.0 + (diameter - 1.0) * x - half * std::pow(x, 0.35);
-                const double pr = vaporPressureRatioOf(f.abcd, tr);
-                const MbwrTerms l = mbwrTerms(tr, rhoL, f.gamma), v = mbwrTerms(tr, rhoV, f.gamma);
-                pressureData.push_back({tr, rhoL, pr, kSigmaBridge, l.pressure});
-                pressureData.push_back({tr, rhoV, pr, kSigmaBridge, v.pressure});
-                TermRow g;
-                for (int k2 = 0; k2 < kMbwrTerms; ++k2)
-                    g[k2] = (l.helmholtz[k2] + l.pressure[k2] / rhoL) - (v.helmholtz[k2] + v.pressure[k2] / rhoV);
-                const double zl = f.zc * pr / (tr * rhoL), zv = f.zc * pr / (tr * rhoV);
-                fixedRows.push_back({g, -tr * std::log(rhoL / rhoV), 1.0 / (kSigmaBridge * tr * (zv - zl))});
-            }
-        }
+// The saturated liquid's enthalpy along the saturation line, for the fluids fitted to it: its
+// change from the coldest state, and over every step of at least 5 K, each relative to the
+// table's change. The ideal-gas part of the change comes from the cp0 fitted before.
+void addLiquidEnthalpyRows(const Fluid& f, const ReferenceTables& tables, const Conflicts& conflicts,
+                           const Weighting& weighting, DataRows& rows) {
+    const double* k = constantsOf(*f.record);
+    const double tcR = k[slot::critTemp] + kRankineOffset;
+    std::vector<const SatPoint*> liquid;
+    for (const SatPoint& p : tables.sat)
+        if (p.tr >= f.trMin && p.tr < std::min(conflicts.satTop, kLiquidEnthalpyTop) && std::isfinite(p.hL) &&
+            std::isfinite(p.rhoL))
+            liquid.push_back(&p);
+    const double minSpan = kLiquidEnthalpyStepK * 1.8 / tcR;
+    auto addChange = [&](const SatPoint& a, const SatPoint& b) {
+        const MbwrTerms xa = mbwrTerms(a.tr, a.rhoL, f.gamma), xb = mbwrTerms(b.tr, b.rhoL, f.gamma);
+        const double change = b.hL - a.hL;
+        rows.fixed.push_back({difference(xb.enthalpy, xa.enthalpy), change - idealEnthalpyChange(f.ideal, a.tr, b.tr),
+                              1.0 / (weighting.sigmaLiquidEnthalpy * std::fabs(change))});
+    };
+    for (std::size_t i = 0; i < liquid.size(); ++i) {
+        if (liquid[i]->tr - liquid[0]->tr >= minSpan) addChange(*liquid[0], *liquid[i]);
+        std::size_t j = i + 1;
+        while (j < liquid.size() && liquid[j]->tr - liquid[i]->tr < minSpan) ++j;
+        if (i > 0 && j < liquid.size()) addChange(*liquid[i], *liquid[j]);
     }
+}
 
-    // Single-phase states: pressure, and h, s, cv against the most dilute state of the isotherm.
+// Where the table's critical point lies elsewhere, saturated states between the table's last
+// one and the catalogue's critical point follow a rectilinear diameter and a half-width that
+// closes as (1 - Tr)^0.35, so that the vapor pressure and the equation meet there too.
+void addBridgeRows(const Fluid& f, const ReferenceTables& tables, const Conflicts& conflicts, DataRows& rows) {
+    const SatPoint* last = nullptr;
+    for (const SatPoint& p : tables.sat)
+        if (p.tr < conflicts.satTop && std::isfinite(p.rhoL) && std::isfinite(p.rhoV) && (!last || p.tr > last->tr)) last = &p;
+    if (!last) return;
+    const double diameter = (last->rhoL + last->rhoV) / 2.0, half = (last->rhoL - last->rhoV) / 2.0;
+    for (int i = 1; i <= kBridgePoints; ++i) {
+        const double tr = last->tr + (0.999 - last->tr) * i / kBridgePoints;
+        const double x = (1.0 - tr) / (1.0 - last->tr);
+        const double rhoL = 1.0 + (diameter - 1.0) * x + half * std::pow(x, 0.35);
+        const double rhoV = 1.0 + (diameter - 1.0) * x - half * std::pow(x, 0.35);
+        const double pr = vaporPressureRatioOf(f.abcd, tr);
+        const MbwrTerms l = mbwrTerms(tr, rhoL, f.gamma), v = mbwrTerms(tr, rhoV, f.gamma);
+        rows.pressures.push_back({tr, rhoL, pr, kSigmaBridge, l.pressure});
+        rows.pressures.push_back({tr, rhoV, pr, kSigmaBridge, v.pressure});
+        rows.fixed.push_back(equalGibbsRow(f, l, v, tr, pr, rhoL, rhoV, kSigmaBridge));
+    }
+}
+
+// Single-phase states: pressure, and h, s, cv against the most dilute state of the isotherm.
+void addSinglePhaseRows(const Fluid& f, const ReferenceTables& tables, const Conflicts& conflicts,
+                        const Weighting& weighting, DataRows& rows) {
     std::vector<const SinglePoint*> points;
     for (const SinglePoint& p : tables.single) points.push_back(&p);
     std::stable_sort(points.begin(), points.end(), [](const SinglePoint* a, const SinglePoint* b) {
@@ -424,180 +444,249 @@ std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, 
         for (std::size_t m = i; m < j; ++m) {
             const SinglePoint& p = *points[m];
             const MbwrTerms x = mbwrTerms(p.tr, p.rho, f.gamma);
-            const bool faded = (p.phase == Phase::liquid && p.tr < liquidFadeTr) || nearCritical(p.tr, p.rho);
-            pressureData.push_back({p.tr, p.rho, p.pr, weighting.sigmaSingle * (faded ? kFade : 1.0), x.pressure});
+            const bool faded =
+                (p.phase == Phase::liquid && p.tr < conflicts.liquidFadeTr) || nearCritical(conflicts, tables, p.tr, p.rho);
+            rows.pressures.push_back({p.tr, p.rho, p.pr, weighting.sigmaSingle * (faded ? kFade : 1.0), x.pressure});
             if (m == i) continue;
             if (std::isfinite(p.h) && std::isfinite(anchor.h))
-                fixedRows.push_back({difference(x.enthalpy, xa.enthalpy), p.h - anchor.h, 1.0 / (kSigmaEnthalpy * p.tr)});
+                rows.fixed.push_back({difference(x.enthalpy, xa.enthalpy), p.h - anchor.h, 1.0 / (kSigmaEnthalpy * p.tr)});
             if (std::isfinite(p.s) && std::isfinite(anchor.s))
-                fixedRows.push_back({difference(x.entropy, xa.entropy), p.s - anchor.s + std::log(p.rho / anchor.rho),
-                                     1.0 / kSigmaEntropy});
+                rows.fixed.push_back({difference(x.entropy, xa.entropy), p.s - anchor.s + std::log(p.rho / anchor.rho),
+                                      1.0 / kSigmaEntropy});
             if (std::isfinite(p.cv) && std::isfinite(anchor.cv))
-                fixedRows.push_back({difference(x.cv, xa.cv), p.cv - anchor.cv, 1.0 / kSigmaCv});
+                rows.fixed.push_back({difference(x.cv, xa.cv), p.cv - anchor.cv, 1.0 / kSigmaCv});
         }
         i = j;
     }
+}
 
-    // ---- Shape where the table says nothing: weak corresponding-states points from the
-    // published R22 equation (same compressibility at the same Tr and rhor), so that the
-    // equation extrapolates like a real fluid's to the catalogue's limits.
-    if (shapeSigma > 0) {
-        const RefrigerantRecord& r22 = *recordAt(7);
-        const double* k22 = constantsOf(r22);
-        const double* b22 = k22 + slot::mbwrCoeffs;
-        const double gamma22 = k22[slot::gamma];
-        std::vector<const SatPoint*> sat;
-        for (const SatPoint& p : tables.sat)
-            if (std::isfinite(p.rhoL) && std::isfinite(p.rhoV)) sat.push_back(&p);
-        for (int i = 0; i <= kShapeTemperatures; ++i) {
-            const double tr = f.trMin + (f.trMax - f.trMin) * i / kShapeTemperatures;
-            // the table's two-phase densities at this temperature
-            double rhoV = 0, rhoL = 0;
-            if (tr < 1.0 && !sat.empty()) {
-                const SatPoint* lo = sat.front();
-                const SatPoint* hi = sat.back();
-                for (const SatPoint* p : sat) {
-                    if (p->tr <= tr) lo = p;
-                    if (p->tr >= tr && hi->tr >= p->tr) hi = p;
-                }
-                const double x = hi->tr > lo->tr ? (tr - lo->tr) / (hi->tr - lo->tr) : 0.0;
-                rhoV = lo->rhoV + x * (hi->rhoV - lo->rhoV);
-                rhoL = lo->rhoL + x * (hi->rhoL - lo->rhoL);
-                if (tr > 0.98) rhoV = 0.5, rhoL = 1.6;
-            }
-            for (double rho = 0.05; rho <= 4.0 + 1e-9; rho += 0.05) {
-                if (tr < 1.0 && rho > 0.9 * rhoV && rho < 1.02 * rhoL) continue;
-                // far from every table state
-                bool nearData = false;
-                for (const SinglePoint& p : tables.single) {
-                    if (std::fabs(p.tr - tr) < kShapeDistanceTr && std::fabs(p.rho - rho) < kShapeDistanceRho) {
-                        nearData = true;
-                        break;
-                    }
-                }
-                if (nearData) continue;
-                const MbwrState reference = mbwrState(b22, tr, rho, gamma22);
-                if (!(reference.slope > 0.05 * tr)) continue;
-                const double z = reference.prZc / (tr * rho);
-                const MbwrTerms x = mbwrTerms(tr, rho, f.gamma);
-                fixedRows.push_back({x.pressure, z * tr * rho - tr * rho, 1.0 / (shapeSigma * rho * reference.slope)});
-                shapePoints++;
-            }
+// The table's two-phase densities at Tr, interpolated between its saturated states (fixed ones
+// near the critical temperature); zeros at and above it.
+void twoPhaseDensities(const std::vector<const SatPoint*>& sat, double tr, double& rhoV, double& rhoL) {
+    rhoV = 0;
+    rhoL = 0;
+    if (tr >= 1.0 || sat.empty()) return;
+    const SatPoint* lo = sat.front();
+    const SatPoint* hi = sat.back();
+    for (const SatPoint* p : sat) {
+        if (p->tr <= tr) lo = p;
+        if (p->tr >= tr && hi->tr >= p->tr) hi = p;
+    }
+    const double x = hi->tr > lo->tr ? (tr - lo->tr) / (hi->tr - lo->tr) : 0.0;
+    rhoV = lo->rhoV + x * (hi->rhoV - lo->rhoV);
+    rhoL = lo->rhoL + x * (hi->rhoL - lo->rhoL);
+    if (tr > 0.98) rhoV = 0.5, rhoL = 1.6;
+}
+
+// Whether a state lies near any single-phase state of the table.
+bool nearTableData(const ReferenceTables& tables, double tr, double rho) {
+    for (const SinglePoint& p : tables.single)
+        if (std::fabs(p.tr - tr) < kShapeDistanceTr && std::fabs(p.rho - rho) < kShapeDistanceRho) return true;
+    return false;
+}
+
+// Shape where the table says nothing: weak corresponding-states points from the published R22
+// equation (same compressibility at the same Tr and rhor), so that the equation extrapolates
+// like a real fluid's to the catalogue's limits.
+void addShapeRows(const Fluid& f, const ReferenceTables& tables, double shapeSigma, DataRows& rows) {
+    const RefrigerantRecord& r22 = *recordAt(7);
+    const double* k22 = constantsOf(r22);
+    const double* b22 = k22 + slot::mbwrCoeffs;
+    const double gamma22 = k22[slot::gamma];
+    std::vector<const SatPoint*> sat;
+    for (const SatPoint& p : tables.sat)
+        if (std::isfinite(p.rhoL) && std::isfinite(p.rhoV)) sat.push_back(&p);
+    for (int i = 0; i <= kShapeTemperatures; ++i) {
+        const double tr = f.trMin + (f.trMax - f.trMin) * i / kShapeTemperatures;
+        double rhoV, rhoL;
+        twoPhaseDensities(sat, tr, rhoV, rhoL);
+        for (double rho = 0.05; rho <= 4.0 + 1e-9; rho += 0.05) {
+            if (tr < 1.0 && rho > 0.9 * rhoV && rho < 1.02 * rhoL) continue;
+            if (nearTableData(tables, tr, rho)) continue;
+            const MbwrState reference = mbwrState(b22, tr, rho, gamma22);
+            if (!(reference.slope > 0.05 * tr)) continue;
+            const double z = reference.prZc / (tr * rho);
+            const MbwrTerms x = mbwrTerms(tr, rho, f.gamma);
+            rows.fixed.push_back({x.pressure, z * tr * rho - tr * rho, 1.0 / (shapeSigma * rho * reference.slope)});
+            rows.shapePoints++;
         }
     }
+}
 
-    // ---- Exact conditions: the critical point with a flat inflection, and the saturated
-    // liquid at minTemp on the equation.
-    // Without the flat inflection the critical isotherm only has to be level at the critical
-    // point; the freedom gained serves the saturated states when the table's critical point
-    // differs a little from the catalogue's.
-    const int conditions = weighting.flatInflection ? 4 : 3;
-    Eigen::MatrixXd c(conditions, kMbwrTerms);
-    Eigen::VectorXd d(conditions);
-    {
-        const MbwrTerms x = mbwrTerms(1.0, 1.0, f.gamma);
-        const MbwrTerms m = mbwrTerms(f.trMin, f.rhoMin, f.gamma);
-        for (int i = 0; i < kMbwrTerms; ++i) {
-            c(0, i) = x.pressure[i];
-            c(1, i) = x.slope[i];
-            c(2, i) = m.pressure[i];
-            if (weighting.flatInflection) c(3, i) = x.curvature[i];
-        }
-        d(0) = f.zc - 1.0;
-        d(1) = -1.0;
-        d(2) = f.zc * f.prMin - f.trMin * f.rhoMin;
-        if (weighting.flatInflection) d(3) = 0.0;
+// The exact conditions as equality constraints C b = d: the critical point with a flat
+// inflection, and the saturated liquid at minTemp on the equation. Without the flat inflection
+// the critical isotherm only has to be level at the critical point; the freedom gained serves
+// the saturated states when the table's critical point differs a little from the catalogue's.
+struct ExactConditions {
+    Eigen::MatrixXd c;
+    Eigen::VectorXd d;
+};
+
+ExactConditions exactConditions(const Fluid& f, bool flatInflection) {
+    const int conditions = flatInflection ? 4 : 3;
+    ExactConditions e{Eigen::MatrixXd(conditions, kMbwrTerms), Eigen::VectorXd(conditions)};
+    const MbwrTerms x = mbwrTerms(1.0, 1.0, f.gamma);
+    const MbwrTerms m = mbwrTerms(f.trMin, f.rhoMin, f.gamma);
+    for (int i = 0; i < kMbwrTerms; ++i) {
+        e.c(0, i) = x.pressure[i];
+        e.c(1, i) = x.slope[i];
+        e.c(2, i) = m.pressure[i];
+        if (flatInflection) e.c(3, i) = x.curvature[i];
     }
+    e.d(0) = f.zc - 1.0;
+    e.d(1) = -1.0;
+    e.d(2) = f.zc * f.prMin - f.trMin * f.rhoMin;
+    if (flatInflection) e.d(3) = 0.0;
+    return e;
+}
 
-    // ---- Iterated fit: weights from the slopes of the last equation, penalties where the
-    // last equation is unsound.
-    // The Newton-only solver may step far above the liquid root (it doubles at most) before
-    // it comes back: its isotherms must behave up to twice the liquid densities.
-    const ScanGrid grid = makeScanGrid(f.gamma, f.newtonOnly ? kNewtonOnlyScanTop : kScanTop);
+// Where the iterated fit stands: the penalties found so far, the last solution and what the
+// last scan found.
+struct Iterate {
     std::vector<Row> penalties;
     Eigen::VectorXd b = Eigen::VectorXd::Zero(kMbwrTerms);
     bool haveB = false;
-    int rounds = 0, totalRounds = 0, pass = 0;
+    int totalRounds = 0;
     double worstSlope = 0;
     std::size_t lastViolations = 0;
+};
+
+// The weighted least-squares problem of one round: the pressure data weighted as density
+// errors by the slope of the last iterate (of the published R22 equation before the first),
+// then the fixed rows and the penalties.
+void assembleRound(const Fluid& f, const DataRows& rows, const Iterate& it, Eigen::MatrixXd& a, Eigen::VectorXd& y,
+                   Eigen::VectorXd& w) {
+    const std::size_t count = rows.pressures.size() + rows.fixed.size() + it.penalties.size();
+    a.resize(count, kMbwrTerms);
+    y.resize(count);
+    w.resize(count);
+    std::size_t r = 0;
+    for (const PressureDatum& p : rows.pressures) {
+        const double slope = it.haveB ? slopeOf(it.b.data(), f.gamma, p.tr, p.rho) : startingSlope(p.tr, p.rho);
+        for (int i = 0; i < kMbwrTerms; ++i) a(r, i) = p.terms[i];
+        y(r) = f.zc * p.prTarget - p.tr * p.rho;
+        w(r) = 1.0 / (p.sigma * std::max(p.rho * slope, kSlopeFloor));
+        ++r;
+    }
+    for (const std::vector<Row>* list : {&rows.fixed, &it.penalties}) {
+        for (const Row& row : *list) {
+            for (int i = 0; i < kMbwrTerms; ++i) a(r, i) = row.a[i];
+            y(r) = row.y;
+            w(r) = row.w;
+            ++r;
+        }
+    }
+}
+
+// Rounds of the iterated fit: weights from the slopes of the last equation, penalties where the
+// last equation is unsound, until a scan finds nothing (after four rounds at least) or
+// kMaxRounds have run.
+void iterateRounds(const Fluid& f, const Demands& demands, const DataRows& rows, const ExactConditions& exact,
+                   const ScanGrid& grid, Iterate& it) {
+    for (int rounds = 0; rounds < kMaxRounds; ++rounds, ++it.totalRounds) {
+        Eigen::MatrixXd a;
+        Eigen::VectorXd y, w;
+        assembleRound(f, rows, it, a, y, w);
+        Eigen::VectorXd next;
+        if (!constrainedLeastSquares(a, y, w, exact.c, exact.d, kRidge, next)) break;
+        it.b = next;
+        it.haveB = true;
+        const std::vector<Violation> violations = scanSoundness(f, demands, it.b.data(), grid, it.worstSlope);
+        it.lastViolations = violations.size();
+        if (violations.empty() && rounds >= 3) break;
+        for (const Violation& v : violations) it.penalties.push_back(penaltyRow(f, v));
+    }
+}
+
+// Writes the set into the record's block: alpha2..alpha6 from the ideal-gas fit, b1..b29 and
+// the vapor-pressure coefficients.
+void writeSet(const RefrigerantRecord& record, const Fluid& f, const Eigen::VectorXd& b) {
+    double* k = record.constants->slots;
     double* alpha = k + slot::mbwrIdealGasCoeffs;
+    alpha[2] = -f.ideal[2] / 2.0;
+    alpha[3] = -f.ideal[3] / 6.0;
+    alpha[4] = -f.ideal[4] / 2.0;
+    alpha[5] = f.ideal[1];
+    alpha[6] = -f.ideal[0];
+    for (int i = 0; i < kMbwrTerms; ++i) k[slot::mbwrCoeffs + i] = b(i);
+    for (int i = 0; i < 4; ++i) k[slot::mbwrVaporPressureCoeffs + i] = f.abcd[i];
+}
+
+// alpha1 and alpha0: entropy and Helmholtz energy zero at (minTemp, minLiquidVolume), found by
+// correcting the engine's own evaluation (both enter linearly, so one pass is exact up to
+// rounding).
+void placeReferenceState(const RefrigerantRecord& record, const Fluid& f) {
+    double* alpha = record.constants->slots + slot::mbwrIdealGasCoeffs;
+    alpha[0] = 0.0;
+    alpha[1] = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        resetCoefficientCaches();
+        const double s = reducedEntropy(record, f.trMin, f.rhoMin);
+        alpha[1] += s;  // s/R holds -alpha1: raising alpha1 by s takes s away
+        resetCoefficientCaches();
+        const double helmholtz = reducedHelmholtz(record, f.trMin, f.rhoMin);
+        alpha[0] -= helmholtz;
+    }
+    resetCoefficientCaches();
+}
+
+// Adds the temperatures where the engine found trouble to those the scan visits (at most 200
+// new ones a pass); false when none is new.
+bool addTroubleTemperatures(const CheckReport& report, Fluid& f) {
+    std::size_t added = 0;
+    for (const TroubleState& t : report.trouble) {
+        if (std::find(f.extraTrs.begin(), f.extraTrs.end(), t.tr) == f.extraTrs.end() && added < 200) {
+            f.extraTrs.push_back(t.tr);
+            ++added;
+        }
+    }
+    return added > 0;
+}
+
+// One fit of the set under the given demands. Leaves the set in the block, the engine's
+// verdict in `verdict`, and returns a summary.
+std::string fitMbwrOnce(const RefrigerantRecord& record, const FitFacts& facts, const ReferenceTables& tables,
+                        const Weighting& weighting, const Demands& demands, CheckReport& verdict) {
+    Fluid f = fluidOf(record);
+    const Conflicts conflicts = conflictsOf(f, tables);
+
+    // The vapor pressure, pinned to the catalogue's pressure at minTemp, and the ideal-gas heat
+    // capacity come first: the data rows use both.
+    fitVaporPressure(tables, f.trMin, f.prMin, conflicts.pressureFadeTr, weighting.shapedVaporPressure, f.abcd);
+    fitIdealGas(tables, facts, IdealForm::mbwr, f.trMin, f.trMax, f.ideal);
+
+    DataRows rows;
+    addSaturatedRows(f, tables, conflicts, weighting, rows);
+    if (facts.liquidEnthalpy) addLiquidEnthalpyRows(f, tables, conflicts, weighting, rows);
+    if (conflicts.critical) addBridgeRows(f, tables, conflicts, rows);
+    addSinglePhaseRows(f, tables, conflicts, weighting, rows);
+    if (demands.shapeSigma > 0) addShapeRows(f, tables, demands.shapeSigma, rows);
+    const ExactConditions exact = exactConditions(f, weighting.flatInflection);
+
+    // Passes of the iterated fit, each judged by the engine; where it finds trouble, the next
+    // pass scans those isotherms too. The Newton-only solver may step far above the liquid root
+    // (it doubles at most) before it comes back: its isotherms must behave up to twice the
+    // liquid densities.
+    const ScanGrid grid = makeScanGrid(f.gamma, f.newtonOnly ? kNewtonOnlyScanTop : kScanTop);
+    Iterate it;
+    int pass = 0;
     for (pass = 0; pass < kEnginePasses; ++pass) {
-        for (rounds = 0; rounds < kMaxRounds; ++rounds, ++totalRounds) {
-            const std::size_t rows = pressureData.size() + fixedRows.size() + penalties.size();
-            Eigen::MatrixXd a(rows, kMbwrTerms);
-            Eigen::VectorXd y(rows), w(rows);
-            std::size_t r = 0;
-            for (const PressureDatum& p : pressureData) {
-                const double slope = haveB ? slopeOf(b.data(), f.gamma, p.tr, p.rho) : startingSlope(p.tr, p.rho);
-                for (int i = 0; i < kMbwrTerms; ++i) a(r, i) = p.terms[i];
-                y(r) = f.zc * p.prTarget - p.tr * p.rho;
-                w(r) = 1.0 / (p.sigma * std::max(p.rho * slope, kSlopeFloor));
-                ++r;
-            }
-            for (const std::vector<Row>* list : {&fixedRows, &penalties}) {
-                for (const Row& row : *list) {
-                    for (int i = 0; i < kMbwrTerms; ++i) a(r, i) = row.a[i];
-                    y(r) = row.y;
-                    w(r) = row.w;
-                    ++r;
-                }
-            }
-            Eigen::VectorXd next;
-            if (!constrainedLeastSquares(a, y, w, c, d, kRidge, next)) break;
-            b = next;
-            haveB = true;
-            const std::vector<Violation> violations = scanSoundness(f, demands, b.data(), grid, worstSlope);
-            lastViolations = violations.size();
-            if (violations.empty() && rounds >= 3) break;
-            for (const Violation& v : violations) penalties.push_back(penaltyRow(f, v));
-        }
-
-        // ---- Write the set into the block
-        alpha[2] = -f.ideal[2] / 2.0;
-        alpha[3] = -f.ideal[3] / 6.0;
-        alpha[4] = -f.ideal[4] / 2.0;
-        alpha[5] = f.ideal[1];
-        alpha[6] = -f.ideal[0];
-        for (int i = 0; i < kMbwrTerms; ++i) k[slot::mbwrCoeffs + i] = b(i);
-        for (int i = 0; i < 4; ++i) k[slot::mbwrVaporPressureCoeffs + i] = f.abcd[i];
-
-        // ---- alpha1 and alpha0: entropy and Helmholtz energy zero at (minTemp,
-        // minLiquidVolume), found by correcting the engine's own evaluation (both enter
-        // linearly, so one pass is exact up to rounding).
-        alpha[0] = 0.0;
-        alpha[1] = 0.0;
-        for (int i = 0; i < 3; ++i) {
-            flushEngineCaches();
-            const double s = reducedEntropy(record, f.trMin, f.rhoMin);
-            alpha[1] += s;  // s/R holds -alpha1: raising alpha1 by s takes s away
-            flushEngineCaches();
-            const double helmholtz = reducedHelmholtz(record, f.trMin, f.rhoMin);
-            alpha[0] -= helmholtz;
-        }
-        flushEngineCaches();
-
-        // ---- The engine's verdict; where it finds trouble, scan those isotherms too.
-        const CheckReport report = checkRecord(record, facts);
-        verdict = report;
-        if (report.ok()) break;
-        std::size_t added = 0;
-        for (const TroubleState& t : report.trouble) {
-            if (std::find(f.extraTrs.begin(), f.extraTrs.end(), t.tr) == f.extraTrs.end() && added < 200) {
-                f.extraTrs.push_back(t.tr);
-                ++added;
-            }
-        }
-        if (added == 0) break;
+        iterateRounds(f, demands, rows, exact, grid, it);
+        writeSet(record, f, it.b);
+        placeReferenceState(record, f);
+        verdict = checkRecord(record, facts);
+        if (verdict.ok() || !addTroubleTemperatures(verdict, f)) break;
     }
 
     // How far the catalogue's state at minTemp lies from the table's.
+    const SatPoint* first = conflicts.first;
     char summary[300];
     std::snprintf(summary, sizeof summary,
                   "%d shape points, %d passes, %d rounds, %zu penalties, %zu violations left, min slope/Tr %.3g; catalogue at minTemp vs table "
                   "(Tr %.4f/%.4f): P %+.2f %%, rhoL %+.3f %%; table critical point Tr %.4f Pr %.4f rhor %.4f",
-                  shapePoints, pass + 1, totalRounds + 1, penalties.size(), lastViolations, worstSlope, f.trMin, first->tr,
-                  100 * (f.prMin / first->pr - 1), 100 * (f.rhoMin / first->rhoL - 1), tables.trCritical,
-                  tables.prCritical, tables.rhoCritical);
+                  rows.shapePoints, pass + 1, it.totalRounds + 1, it.penalties.size(), it.lastViolations, it.worstSlope,
+                  f.trMin, first->tr, 100 * (f.prMin / first->pr - 1), 100 * (f.rhoMin / first->rhoL - 1),
+                  tables.trCritical, tables.prCritical, tables.rhoCritical);
     return summary;
 }
 
@@ -701,7 +790,7 @@ std::string fitMbwrWeighted(const RefrigerantRecord& record, const FitFacts& fac
     constexpr Demands kLadder[] = {{false, 0.0}, {true, 0.0}, {true, 0.05}, {true, 0.01}};
     constexpr double kMoveExponents[] = {8.0, 3.5, 3.0, 2.5, 2.0};
     const double* k = constantsOf(record);
-    const double trMin = (k[slot::minTemp] + kRankineOffset) / (k[slot::critTemp] + kRankineOffset);
+    const double trMin = reducedTemperature(k, k[slot::minTemp]);
     const double rhoMin = k[slot::critVolume] / k[slot::minLiquidVolume];
     const bool criticalConflict = std::fabs(tables.trCritical - 1) > 0.002 || std::fabs(tables.prCritical - 1) > 0.01;
     std::string summary;
@@ -785,7 +874,7 @@ std::string fitMbwr(const RefrigerantRecord& record, const FitFacts& facts, cons
     }
     // without a sound set the last attempt stays in the block for the checks to reject
     if (!best.empty()) std::copy(best.begin(), best.end(), block);
-    flushEngineCaches();
+    resetCoefficientCaches();
     return bestSummary;
 }
 
@@ -796,7 +885,7 @@ namespace {
 void placeMinPressure(RefrigerantRecord& work) {
     double* k = work.constants->slots;
     k[slot::minPressure] = saturationPressure(work, k[slot::minTemp]);
-    flushEngineCaches();
+    resetCoefficientCaches();
 }
 
 // The whole block, slots 0 on.
@@ -807,7 +896,7 @@ std::vector<double> blockOf(const RefrigerantRecord& work) {
 
 void restoreBlock(RefrigerantRecord& work, const std::vector<double>& block) {
     std::copy(block.begin(), block.end(), work.constants->slots);
-    flushEngineCaches();
+    resetCoefficientCaches();
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
-// Reading the reference property tables and reducing them with the catalogue's constants.
+// The reference property tables, read by the tools' one reader (tools/accuracy/
+// reference_tables.h), reduced with the catalogue's constants; and the constants the fitter
+// derives from them.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <limits>
-#include <map>
-#include <sstream>
 
 #include "thermo/thermo.h"
+#include "tools/accuracy/reference_tables.h"
 #include "tools/fit/fit.h"
 
 namespace kaltra::fit {
@@ -25,87 +24,21 @@ constexpr double kRankinePerKelvin = 1.8;
 constexpr double kGasConstantTimesMolarMass = 1.985878;
 constexpr double kBtuPerPsiaFt3 = 144.0 / 778.1692623;
 
-const double kMissing = std::numeric_limits<double>::quiet_NaN();
+using accuracy::ReferenceInfo;
+using accuracy::Table;
+using accuracy::columnIndex;
+using accuracy::valueAt;
 
-// A table: the column names and the rows of numbers (NaN for an empty cell); rows whose
-// columns are texts keep them in `texts`.
-struct Table {
-    std::map<std::string, int> column;
-    std::vector<std::vector<double>> rows;
-    std::vector<std::vector<std::string>> texts;
-};
-
-std::vector<std::string> splitCommas(const std::string& line) {
-    std::vector<std::string> cells;
-    std::string cell;
-    std::istringstream in(line);
-    while (std::getline(in, cell, ',')) cells.push_back(cell);
-    if (!line.empty() && line.back() == ',') cells.push_back("");
-    return cells;
-}
-
-bool readTable(const std::string& path, Table& table) {
-    std::ifstream in(path);
-    if (!in) return false;
-    std::string line;
-    bool header = true;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> cells = splitCommas(line);
-        if (header) {
-            for (int i = 0; i < static_cast<int>(cells.size()); ++i) table.column[cells[i]] = i;
-            header = false;
-            continue;
-        }
-        std::vector<double> row(table.column.size(), kMissing);
-        for (std::size_t i = 0; i < cells.size() && i < row.size(); ++i) {
-            if (cells[i].empty()) continue;
-            char* end = nullptr;
-            const double x = std::strtod(cells[i].c_str(), &end);
-            if (end != cells[i].c_str() && *end == '\0') row[i] = x;
-        }
-        table.rows.push_back(row);
-        table.texts.push_back(cells);
-    }
-    return !header;
-}
-
+// The number in the named column of a row, NaN where the table has no such column or the cell
+// is empty.
 double cell(const Table& table, std::size_t row, const char* name) {
-    const auto it = table.column.find(name);
-    if (it == table.column.end()) return kMissing;
-    return table.rows[row][it->second];
+    return valueAt(table, static_cast<int>(row), columnIndex(table, name));
 }
 
+// The text in the named column of a row, empty where the table has no such column.
 std::string textCell(const Table& table, std::size_t row, const char* name) {
-    const auto it = table.column.find(name);
-    if (it == table.column.end() || it->second >= static_cast<int>(table.texts[row].size())) return "";
-    return table.texts[row][it->second];
-}
-
-// The number value of "key": number in a small JSON text, or NaN.
-double jsonNumber(const std::string& json, const std::string& key) {
-    const std::string pattern = "\"" + key + "\": ";
-    const std::size_t at = json.find(pattern);
-    if (at == std::string::npos) return kMissing;
-    return std::strtod(json.c_str() + at + pattern.size(), nullptr);
-}
-
-// The string value of "key": "value" in a small JSON text.
-std::string jsonString(const std::string& json, const std::string& key) {
-    const std::string pattern = "\"" + key + "\": \"";
-    const std::size_t at = json.find(pattern);
-    if (at == std::string::npos) return "";
-    const std::size_t start = at + pattern.size();
-    return json.substr(start, json.find('"', start) - start);
-}
-
-// The text of a file, or empty.
-std::string fileText(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    const int column = columnIndex(table, name);
+    return column < 0 ? std::string() : table.cells[row][static_cast<std::size_t>(column)];
 }
 
 // A double as the shortest decimal that reads back to it.
@@ -123,24 +56,26 @@ std::string shortest(double x) {
 bool deriveConstants(const std::string& directory, const char* name, SaturationLine line, DerivedConstants& derived,
                      std::string& message) {
     const std::string base = directory + "/" + name + "/";
-    const std::string info = fileText(base + "info.json");
+    ReferenceInfo info;
     Table sat;
-    if (info.empty() || !readTable(base + "sat.csv", sat)) {
+    if (!accuracy::readInfo(base + "info.json", info) || !accuracy::readTable(base + "sat.csv", sat) ||
+        sat.values.empty()) {
         message = "no info.json or sat.csv in " + base;
         return false;
     }
-    const double tcK = jsonNumber(info, "T_critical_K"), pcPa = jsonNumber(info, "p_critical_Pa");
-    const double rhoc = jsonNumber(info, "rho_critical_kg_m3"), molarMass = 1000.0 * jsonNumber(info, "molar_mass_kg_per_mol");
+    const double tcK = info.critTempK, pcPa = info.critPressurePa;
+    const double rhoc = info.critDensity, molarMass = 1000.0 * info.molarMass;
     // the reference equation's range as the tables cover it
-    const double tMinK = jsonNumber(info, "Tmin_K"), tMaxK = jsonNumber(info, "Tmax_K"), pMaxPa = jsonNumber(info, "pmax_Pa");
+    const double tMinK = info.rangeTMinK, tMaxK = info.rangeTMaxK, pMaxPa = info.rangePMaxPa;
     // the table's saturated state at its lowest temperature, on the line the fluid follows
-    const bool bubbleDew = sat.column.count("p_bubble") > 0;
+    const bool bubbleDew = columnIndex(sat, "p_bubble") >= 0;
     const double t0 = cell(sat, 0, "T");
     const double p0 = !bubbleDew ? cell(sat, 0, "p_sat")
                       : line == SaturationLine::dew ? cell(sat, 0, "p_dew")
                                                     : std::sqrt(cell(sat, 0, "p_bubble") * cell(sat, 0, "p_dew"));
     const double rhoL0 = cell(sat, 0, "rho_liq");
-    if (!std::isfinite(tcK + pcPa + rhoc + molarMass + tMinK + tMaxK + pMaxPa + p0 + rhoL0) || t0 != tMinK) {
+    const bool stated = tcK > 0 && pcPa > 0 && rhoc > 0 && molarMass > 0 && tMinK > 0 && tMaxK > 0 && pMaxPa > 0;
+    if (!stated || !std::isfinite(p0 + rhoL0) || t0 != tMinK) {
         message = "info.json or sat.csv of " + base + " lacks a critical point, a range or the state at its lowest temperature";
         return false;
     }
@@ -180,33 +115,29 @@ bool readReferenceTables(const std::string& directory, const RefrigerantRecord& 
     auto reducedP = [&](double pascal) { return pascal / 1000.0 * kPsiaPerKPa / pc; };
     auto reducedRho = [&](double kgm3) { return vc * kgm3 / kKgM3PerLbmFt3; };
 
-    std::ifstream infoFile(base + "info.json");
-    if (!infoFile) {
+    ReferenceInfo info;
+    if (!accuracy::readInfo(base + "info.json", info)) {
         message = "no info.json in " + base;
         return false;
     }
-    std::stringstream infoText;
-    infoText << infoFile.rdbuf();
-    const std::string info = infoText.str();
-    tables.version = jsonString(info, "library") + " " + jsonString(info, "library_version") + " (" +
-                     jsonString(info, "library_git_revision").substr(0, 12) + ")";
-    tables.estimated = info.find("\"estimated\": true") != std::string::npos;
-    tables.trCritical = reducedT(jsonNumber(info, "T_critical_K"));
-    tables.prCritical = reducedP(jsonNumber(info, "p_critical_Pa"));
-    tables.rhoCritical = reducedRho(jsonNumber(info, "rho_critical_kg_m3"));
+    tables.version = info.library + " " + info.libraryVersion + " (" + info.libraryRevision.substr(0, 12) + ")";
+    tables.estimated = info.estimated;
+    tables.trCritical = reducedT(info.critTempK);
+    tables.prCritical = reducedP(info.critPressurePa);
+    tables.rhoCritical = reducedRho(info.critDensity);
 
     Table sat, single, ideal;
-    if (!readTable(base + "sat.csv", sat) || !readTable(base + "single.csv", single) ||
-        !readTable(base + "ideal.csv", ideal)) {
+    if (!accuracy::readTable(base + "sat.csv", sat) || !accuracy::readTable(base + "single.csv", single) ||
+        !accuracy::readTable(base + "ideal.csv", ideal)) {
         message = "missing or empty table in " + base;
         return false;
     }
 
     // Pure fluids give one saturation pressure; a mixture's table gives bubble and dew
     // pressures, and the vapor-pressure equation follows the line of the fluid's row.
-    const bool bubbleDew = sat.column.count("p_bubble") > 0;
+    const bool bubbleDew = columnIndex(sat, "p_bubble") >= 0;
     const bool dewLine = line == SaturationLine::dew;
-    for (std::size_t i = 0; i < sat.rows.size(); ++i) {
+    for (std::size_t i = 0; i < sat.values.size(); ++i) {
         SatPoint p{};
         p.tr = reducedT(cell(sat, i, "T"));
         if (bubbleDew) {
@@ -226,7 +157,7 @@ bool readReferenceTables(const std::string& directory, const RefrigerantRecord& 
         p.cvV = cell(sat, i, "cv_vap") / sUnit;
         if (std::isfinite(p.tr) && std::isfinite(p.pr) && p.pr > 0) tables.sat.push_back(p);
     }
-    for (std::size_t i = 0; i < single.rows.size(); ++i) {
+    for (std::size_t i = 0; i < single.values.size(); ++i) {
         SinglePoint p{};
         p.tr = reducedT(cell(single, i, "T"));
         p.pr = reducedP(cell(single, i, "p"));
@@ -244,7 +175,7 @@ bool readReferenceTables(const std::string& directory, const RefrigerantRecord& 
             tables.tableTrMax = std::max(tables.tableTrMax, p.tr);
         }
     }
-    for (std::size_t i = 0; i < ideal.rows.size(); ++i) {
+    for (std::size_t i = 0; i < ideal.values.size(); ++i) {
         IdealPoint p{reducedT(cell(ideal, i, "T")), cell(ideal, i, "cp0") / sUnit};
         if (std::isfinite(p.tr) && std::isfinite(p.cp0)) tables.ideal.push_back(p);
     }
