@@ -35,9 +35,8 @@ constexpr const char* kTrimmedFluids[] = {"R23", "R702", "R704"};
 // The cubic volume search without phase preference ends at this reduced volume; states are
 // counted as beyond it from half of it on, where the ideal-gas volume says the root lies.
 constexpr double kCubicSearchBound = 20000.0;
-// The fluid whose density solver takes Newton steps alone, its convergence test (|P - Pr|
-// below 1e-4 max(0.001, Pr)), and the error of a starting value it counts as unresolved.
-constexpr const char* kNewtonOnlyFluid = "R31";
+// The convergence test of the density solver that takes Newton steps alone (|P - Pr| below
+// 1e-4 max(0.001, Pr)), and the error of a starting value it counts as unresolved.
 constexpr double kNewtonOnlyTolerance = 1e-4;
 constexpr double kNewtonOnlyFloor = 0.001;
 constexpr double kUnresolvedError = 0.01;
@@ -424,7 +423,7 @@ bool beyondSolverResolution(const RefrigerantRecord& record, double t, double p)
         const double idealVr = tr * k[slot::critPressure] / (k[slot::critZ] * p);
         return idealVr > kCubicSearchBound / 2.0;
     }
-    if (std::strcmp(record.name, kNewtonOnlyFluid) != 0) return false;
+    if (!isNewtonOnlyFluid(record)) return false;
     if (nearOrAboveCritical || saturationPressure(record, t) <= p) return false;
     // a vapor: the answer passes the solver's convergence test yet lies more than 1 % from the
     // root of the equation of state

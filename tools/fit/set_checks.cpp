@@ -71,11 +71,9 @@ std::vector<double> checkPressures(const RefrigerantRecord& record, int count) {
 
 // ---- The solver paths and the equation of either form --------------------------------------
 
-bool isNewtonOnly(const RefrigerantRecord& record) { return std::strcmp(record.name, "R31") == 0; }
+bool isNewtonOnly(const RefrigerantRecord& record) { return isNewtonOnlyFluid(record); }
 
-bool isBisectionOnly(const RefrigerantRecord& record) {
-    return !isCubicForm(record) && constantsOf(record)[slot::critTemp] <= -400.0;
-}
+bool isBisectionOnly(const RefrigerantRecord& record) { return !isCubicForm(record) && isBisectionOnlyFluid(record); }
 
 double reducedPressure(const RefrigerantRecord& record, double tr, double rhor) {
     return isCubicForm(record) ? cubicPressure(record, tr, 1.0 / rhor) : mbwrPressure(record, tr, rhor);

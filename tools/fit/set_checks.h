@@ -25,6 +25,7 @@ namespace kaltra::checks {
 
 // ---- The solver paths and the equation of either form --------------------------------------
 
+// The engine's own solver paths (isNewtonOnlyFluid, isBisectionOnlyFluid), as the checks ask:
 // R31's density solver takes Newton steps alone.
 bool isNewtonOnly(const RefrigerantRecord& record);
 // The MBWR-form fluids whose critical temperature lies at or below -400 degF (para-hydrogen,
