@@ -4,28 +4,14 @@
 // element for each, the best of the repetitions; python/benchmarks/array_cost.py adds the
 // Python package's own paths and writes the table of docs/performance.md.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "capi/call_timer.h"
 #include "capi/kaltra.h"
 #include "shell/shell.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Time of one run, in ns per element.
-template <typename Run>
-double nanoseconds(std::size_t elements, Run run) {
-    const Clock::time_point start = Clock::now();
-    run();
-    return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / static_cast<double>(elements);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const std::size_t elements = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
@@ -48,15 +34,15 @@ int main(int argc, char** argv) {
     // falls on all three alike; the best repetition of each counts.
     double direct = 1e300, array = 1e300, scalar = 1e300;
     for (int r = 0; r < repetitions; ++r) {
-        if (runs("direct")) direct = std::min(direct, nanoseconds(elements, [&] {
+        if (runs("direct")) direct = std::min(direct, kaltra::nanosecondsPerElement(elements, [&] {
             for (std::size_t i = 0; i < elements; ++i) answers[i] = KaltPsat("R134a", t[i], 1)->val.num;
             sink = answers[elements / 2];
         }));
-        if (runs("array")) array = std::min(array, nanoseconds(elements, [&] {
+        if (runs("array")) array = std::min(array, kaltra::nanosecondsPerElement(elements, [&] {
             kaltra_evaluate(psat, "R134a", 1, shape, arguments, strides, answers.data());
             sink = answers[elements / 2];
         }));
-        if (runs("scalar")) scalar = std::min(scalar, nanoseconds(elements, [&] {
+        if (runs("scalar")) scalar = std::min(scalar, kaltra::nanosecondsPerElement(elements, [&] {
             for (std::size_t i = 0; i < elements; ++i) answers[i] = kaltra_KaltPsat("R134a", t[i], 1);
             sink = answers[elements / 2];
         }));

@@ -8,24 +8,15 @@
 //
 // With a function named, only its calls once per element, once: what callgrind counts.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "capi/call_timer.h"
 #include "capi/kaltra.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename Run>
-double nanoseconds(std::size_t elements, Run run) {
-    const Clock::time_point start = Clock::now();
-    run();
-    return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / static_cast<double>(elements);
-}
 
 // The i-th of n steps from a to b, as the benchmark in the browser takes them.
 double along(double a, double b, std::size_t i, std::size_t n) {
@@ -64,29 +55,29 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (int r = 0; r < repetitions; ++r) {
-        ways[0].scalar = std::min(ways[0].scalar, nanoseconds(n, [&] {
+        ways[0].scalar = std::min(ways[0].scalar, kaltra::nanosecondsPerElement(n, [&] {
             for (std::size_t i = 0; i < n; ++i) answers[i] = kaltra_KaltPsat("R134a", t[i], 1);
             sink = answers[n / 2];
         }));
-        ways[0].array = std::min(ways[0].array, nanoseconds(n, [&] {
+        ways[0].array = std::min(ways[0].array, kaltra::nanosecondsPerElement(n, [&] {
             const void* arguments[] = {t.data(), &units};
             kaltra_evaluate(kaltra_function_find("KaltPsat"), "R134a", 1, shape, arguments, strides2, answers.data());
             sink = answers[n / 2];
         }));
-        ways[1].scalar = std::min(ways[1].scalar, nanoseconds(n, [&] {
+        ways[1].scalar = std::min(ways[1].scalar, kaltra::nanosecondsPerElement(n, [&] {
             for (std::size_t i = 0; i < n; ++i) answers[i] = kaltra_KaltHofTP("R134a", tv[i], p1[i], 1);
             sink = answers[n / 2];
         }));
-        ways[1].array = std::min(ways[1].array, nanoseconds(n, [&] {
+        ways[1].array = std::min(ways[1].array, kaltra::nanosecondsPerElement(n, [&] {
             const void* arguments[] = {tv.data(), p1.data(), &units};
             kaltra_evaluate(kaltra_function_find("KaltHofTP"), "R134a", 1, shape, arguments, strides3, answers.data());
             sink = answers[n / 2];
         }));
-        ways[2].scalar = std::min(ways[2].scalar, nanoseconds(n / 10, [&] {
+        ways[2].scalar = std::min(ways[2].scalar, kaltra::nanosecondsPerElement(n / 10, [&] {
             for (std::size_t i = 0; i < n / 10; ++i) answers[i] = kaltra_KaltTofPH("R134a", p5[i], h[i * 10], 1);
             sink = answers[n / 20];
         }));
-        ways[2].array = std::min(ways[2].array, nanoseconds(n / 10, [&] {
+        ways[2].array = std::min(ways[2].array, kaltra::nanosecondsPerElement(n / 10, [&] {
             const ptrdiff_t tenth[] = {static_cast<ptrdiff_t>(n / 10)}, every10[] = {10};
             const ptrdiff_t* strides[] = {stride, every10, nullptr};
             const void* arguments[] = {p5.data(), h.data(), &units};
