@@ -18,10 +18,8 @@ constexpr int kNewtonSteps = 8;
 constexpr int kBisectionSteps = 32;
 constexpr int kNewtonOnlySteps = 32;
 constexpr int kCubicBisectionSteps = 32;
-// Reduced-volume bracket of the cubic searches: the liquid's lower end, and the upper end of
-// the search without a phase preference.
+// Lower end (reduced volume) of the cubic liquid search; the upper end is kCubicVolumeLimit.
 constexpr double kCubicLiquidVolumeLow = 0.3;
-constexpr double kCubicVolumeLimit = 20000.0;
 
 // Phase of a (T, P) state: the liquid root at or above the saturation pressure, the vapor
 // root below it, no preference from 0.01 degF below the critical temperature upwards.
@@ -81,7 +79,7 @@ double newtonOnlyDensity(const RefrigerantRecord& record, double tr, double pr, 
     for (int i = 0; i < kNewtonOnlySteps; ++i) {
         const double p = mbwrPressure(record, tr, rhor);
         const double s = mbwrPressureSlope(record, tr, rhor);
-        if (std::fabs(p - pr) < 1e-4 * std::max(0.001, pr)) return rhor;
+        if (std::fabs(p - pr) < kNewtonOnlyTolerance * std::max(kNewtonOnlyFloor, pr)) return rhor;
         if (s > 0.0) {
             rhor = limitedNewtonStep(rhor, p, pr, s);
         } else if (phaseHint == kVaporRoot) {

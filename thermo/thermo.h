@@ -52,6 +52,12 @@ inline bool isNewtonOnlyFluid(const RefrigerantRecord& record) { return std::str
 inline bool isBisectionOnlyFluid(const RefrigerantRecord& record) {
     return constantsOf(record)[slot::critTemp] <= kBisectionOnlyCritTemp;
 }
+// The Newton-only path stops once |P - Pr| < kNewtonOnlyTolerance * max(kNewtonOnlyFloor, Pr).
+constexpr double kNewtonOnlyTolerance = 1e-4;
+constexpr double kNewtonOnlyFloor = 0.001;
+// Upper end (reduced volume) of the cubic volume search without a phase preference: a state
+// more dilute than this has no root within its reach.
+constexpr double kCubicVolumeLimit = 20000.0;
 
 // Starting values of the liquid and vapor searches.
 double liquidDensityGuess(double tr);

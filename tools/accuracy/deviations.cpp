@@ -32,13 +32,9 @@ constexpr double kTrimmedFraction = 0.1;
 // Fluids whose catalogue minPressure differs from the reference table by a few percent.
 constexpr const char* kTrimmedFluids[] = {"R23", "R702", "R704"};
 
-// The cubic volume search without phase preference ends at this reduced volume; states are
-// counted as beyond it from half of it on, where the ideal-gas volume says the root lies.
-constexpr double kCubicSearchBound = 20000.0;
-// The convergence test of the density solver that takes Newton steps alone (|P - Pr| below
-// 1e-4 max(0.001, Pr)), and the error of a starting value it counts as unresolved.
-constexpr double kNewtonOnlyTolerance = 1e-4;
-constexpr double kNewtonOnlyFloor = 0.001;
+// The cubic volume search without phase preference ends at kCubicVolumeLimit (reduced volume);
+// states are counted as beyond it from half of it on, where the ideal-gas volume says the root
+// lies. A state the Newton-only density path leaves with an error above this counts as unresolved.
 constexpr double kUnresolvedError = 0.01;
 // Saturated-liquid enthalpy differences: temperatures at least this far apart (K), both below
 // this fraction of the critical temperature (absolute).
@@ -421,7 +417,7 @@ bool beyondSolverResolution(const RefrigerantRecord& record, double t, double p)
         if (!nearOrAboveCritical) return false;
         const double tr = reducedTemperature(k, t);
         const double idealVr = tr * k[slot::critPressure] / (k[slot::critZ] * p);
-        return idealVr > kCubicSearchBound / 2.0;
+        return idealVr > kCubicVolumeLimit / 2.0;
     }
     if (!isNewtonOnlyFluid(record)) return false;
     if (nearOrAboveCritical || saturationPressure(record, t) <= p) return false;

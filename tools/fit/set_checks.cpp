@@ -24,11 +24,10 @@ constexpr double kLiquidBracketLow = 0.3;
 // tolerance spans the whole flat top of the isotherm: the saturated roots there are as good as
 // the solvers make them for any set, published ones included, and are not judged.
 constexpr double kNearCriticalBand = 1e-3;
-// The cubic solver without a phase preference searches reduced volumes up to 20000: a more
-// dilute state (half that in ideal-gas volume) has no root within its reach, for any set.
-constexpr double kCubicVolumeReach = 10000.0;
-// Below this Pr R31's Newton test (an absolute floor of 1e-7) passes at its starting guess.
-constexpr double kNewtonOnlyFloor = 1e-3;
+// The cubic solver without a phase preference searches reduced volumes up to kCubicVolumeLimit:
+// a more dilute state (half that in ideal-gas volume) has no root within its reach, for any set.
+// Below Pr = kNewtonOnlyFloor R31's Newton test (an absolute floor of 1e-7) passes at its
+// starting guess.
 constexpr int kCp0Temperatures = 400;
 constexpr int kSaturationSteps = 120;
 constexpr int kGridTemperatures = 160;
@@ -244,7 +243,7 @@ Findings singlePhaseStates(const RefrigerantRecord& record) {
             const double pr = p / pc;
             // The cubic solver without a phase preference searches reduced volumes up to
             // 20000 only: a more dilute state has no root within its reach, for any set.
-            if (cubic && t >= tc - 0.01 && tr / (k[slot::critZ] * pr) > kCubicVolumeReach) {
+            if (cubic && t >= tc - 0.01 && tr / (k[slot::critZ] * pr) > kCubicVolumeLimit / 2.0) {
                 lastH = lastS = -1e300;
                 continue;
             }
